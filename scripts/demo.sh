@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the program and runs it under Wine with -I from the example kit, on
+# a machine whose firmware reports the example BIOS strings below.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake --preset windows-x86
+cmake --build --preset windows-x86
+export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
+scripts/setup-wine.sh "$WINEPREFIX"
+
+kit=build/demo-kit
+rm -rf "$kit"
+cp -r examples/kit "$kit"
+cp build/windows-x86/ThermalMapInstaller.exe "$kit/"
+(cd "$kit" && ../../scripts/run-with-firmware.sh "Contoso Ltd" "MRL01.0105" "12/01/2026" \
+   wine ThermalMapInstaller.exe -I >report.txt </dev/null)
+wineserver -w
+cat "$kit/report.txt"

@@ -1,0 +1,9 @@
+// Report lines on standard output.
+#pragma once
+
+// Formats one report line and writes it to standard output. Conversions:
+// "%s" wide text, "%d" int, "%x"/"%X" unsigned in lower/upper-case hex,
+// "%p" a pointer as upper-case hex zero-padded to the pointer's width.
+// Characters of "%s" text outside printable ASCII are written as '?', so a
+// line is never cut by the console's narrow "C" locale.
+void PrintLine(const wchar_t* format, ...);

@@ -1,0 +1,54 @@
+// The Windows calls this program makes, under their Windows names, with
+// portable types so that everything outside src/platform/ compiles without
+// <windows.h>. The program links the Windows implementation; the unit tests
+// link an in-memory stand-in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// Firmware table provider signature of the raw SMBIOS table ('RSMB').
+constexpr uint32_t kRawSmbiosProvider = 0x52534D42;
+
+// Copies firmware table `tableId` of `provider` into `buffer` (`size` bytes);
+// returns the bytes written, or the size needed when `buffer` is too small
+// (a size query passes no buffer and 0), or 0 on failure.
+uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffer, uint32_t size);
+
+// Converts `length` bytes of OEM code page text into at most `capacity` wide
+// characters without adding a terminator; returns the characters written.
+int MultiByteToWideChar(const char* text, int length, wchar_t* buffer, int capacity);
+
+// Sends `message` to the debugger's channel.
+void OutputDebugStringW(const wchar_t* message);
+
+// Takes `bytes` from the process heap; null when the heap cannot give them.
+void* HeapAlloc(size_t bytes);
+
+// Returns a block of HeapAlloc to the heap; null is ignored.
+void HeapFree(void* block);
+
+// Writes the running program's full file name into `buffer` (`capacity`
+// characters) and returns its length, or 0 on failure.
+uint32_t GetModuleFileNameW(wchar_t* buffer, uint32_t capacity);
+
+// Reads `key` of `section` of profile file `file` into `buffer` (`capacity`
+// characters, always terminated), or `fallback` when the file, section or key
+// is absent; with a null `key`, lists the section's key names, each
+// terminated, the list closed by one more terminator. Returns the characters
+// written without the final terminator (capacity - 2 when a list was cut).
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer,
+                                  uint32_t capacity, const wchar_t* file);
+
+// Switches this thread's WOW64 file-system redirection on or off; false when
+// the system cannot.
+bool Wow64EnableWow64FsRedirection(bool enable);
+
+// Copies file `source` to `target`, replacing it unless `failIfExists`;
+// false on failure.
+bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists);
+
+}  // namespace platform
