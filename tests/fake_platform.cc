@@ -19,11 +19,15 @@ HeapBlocks& Heap() {
   return heap;
 }
 
+// The profile reader's blanks: tab to carriage return, ^Z and space.
+bool IsProfileBlank(wchar_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == L' '; }
+
 std::wstring Trim(const std::wstring& text) {
-  const wchar_t* blanks = L" \t\r";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::wstring::npos) return L"";
-  return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && IsProfileBlank(text[first])) ++first;
+  while (last > first && IsProfileBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
 }
 
 bool SameName(const std::wstring& a, const std::wstring& b) {
@@ -42,32 +46,38 @@ std::wstring Unquote(const std::wstring& value) {
 
 struct ProfileEntry {
   std::wstring key;
+  bool hasValue;  // a line without "=" names a key that reads as absent
   std::wstring value;
 };
 
-// The entries of the first section named `section`; false when there is none.
-bool ReadSection(const std::wstring& contents, const std::wstring& section,
+// The entries of the first section named `section`, in file order. Lines end at CR or LF; a section header runs from "["
+// to the last "]" of its line.
+void ReadSection(const std::wstring& contents, const std::wstring& section,
                  std::vector<ProfileEntry>& entries) {
   bool inSection = false;
   bool found = false;
   size_t start = 0;
-  while (start <= contents.size()) {
-    size_t stop = contents.find(L'\n', start);
+  while (start < contents.size()) {
+    size_t stop = contents.find_first_of(L"\r\n", start);
     if (stop == std::wstring::npos) stop = contents.size();
     std::wstring line = Trim(contents.substr(start, stop - start));
     start = stop + 1;
-    if (!line.empty() && line[0] == L'[') {
-      if (found) break;
-      size_t close = line.find(L']');
-      inSection = close != std::wstring::npos && SameName(Trim(line.substr(1, close - 1)), section);
+    if (line.empty()) continue;
+    size_t close = line.rfind(L']');
+    if (line[0] == L'[' && close != std::wstring::npos) {
+      if (found) return;
+      inSection = SameName(Trim(line.substr(1, close - 1)), section);
       found = inSection;
       continue;
     }
+    if (!inSection) continue;
     size_t equals = line.find(L'=');
-    if (!inSection || equals == std::wstring::npos) continue;
-    entries.push_back({Trim(line.substr(0, equals)), Unquote(Trim(line.substr(equals + 1)))});
+    if (equals == std::wstring::npos) {
+      entries.push_back({line, false, L""});
+    } else {
+      entries.push_back({Trim(line.substr(0, equals)), true, Unquote(Trim(line.substr(equals + 1)))});
+    }
   }
-  return found;
 }
 
 uint32_t CopyCut(const std::wstring& text, wchar_t* buffer, uint32_t capacity) {
@@ -81,7 +91,9 @@ uint32_t CopyCut(const std::wstring& text, wchar_t* buffer, uint32_t capacity) {
 // a list that does not fit is cut and answers capacity - 2.
 uint32_t ListKeys(const std::vector<ProfileEntry>& entries, wchar_t* buffer, uint32_t capacity) {
   std::wstring list;
-  for (const ProfileEntry& entry : entries) list += entry.key + L'\0';
+  for (const ProfileEntry& entry : entries) {
+    if (entry.hasValue && entry.key.rfind(L";", 0) != 0) list += entry.key + L'\0';
+  }
   if (list.size() + 1 <= capacity) {
     std::copy(list.begin(), list.end(), buffer);
     buffer[list.size()] = L'\0';
@@ -153,7 +165,7 @@ void OutputDebugStringW(const wchar_t* message) {
 
 void* HeapAlloc(size_t bytes) {
   FakePlatform& fake = Fake();
-  if (fake.heapAllocationsLeft == 0) return nullptr;
+  if (fake.heapAllocationsLeft == 0 || bytes > fake.heapLimit) return nullptr;
   if (fake.heapAllocationsLeft > 0) --fake.heapAllocationsLeft;
   Heap().live.emplace_back(new uint8_t[bytes == 0 ? 1 : bytes]);
   return Heap().live.back().get();
@@ -179,14 +191,27 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
   FakePlatform& fake = Fake();
   ++fake.profileReads;
   if (capacity == 0) return 0;
-  std::vector<ProfileEntry> entries;
-  auto contents = fake.profileFiles.find(file);
-  bool sectionFound =
-      contents != fake.profileFiles.end() && ReadSection(contents->second, section, entries);
-  if (key == nullptr) return ListKeys(entries, buffer, capacity);
-  if (sectionFound) {
-    for (const ProfileEntry& entry : entries) {
-      if (SameName(entry.key, Trim(key))) return CopyCut(entry.value, buffer, capacity);
+  // The last section read is kept, as the platform keeps a parsed file, so
+  // that a test of many reads stays fast.
+  static std::wstring parsedContents, parsedSection;
+  static std::vector<ProfileEntry> entries;
+  static const std::wstring kNoFile;
+  auto found = fake.profileFiles.find(file);
+  const std::wstring& contents = found != fake.profileFiles.end() ? found->second : kNoFile;
+  if (contents != parsedContents || section != parsedSection) {
+    parsedContents = contents;
+    parsedSection = section;
+    entries.clear();
+    ReadSection(contents, section, entries);
+  }
+  if (key == nullptr) {
+    uint32_t length = ListKeys(entries, buffer, capacity);
+    return length > 0 ? length : CopyCut(fallback, buffer, capacity);
+  }
+  // The first key of that name decides, even one without a value.
+  for (const ProfileEntry& entry : entries) {
+    if (SameName(entry.key, Trim(key))) {
+      return CopyCut(entry.hasValue ? entry.value : fallback, buffer, capacity);
     }
   }
   return CopyCut(fallback, buffer, capacity);

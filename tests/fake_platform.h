@@ -14,8 +14,10 @@ struct FakePlatform {
   int64_t reportedSize = -1;
   int64_t fetchFills = -1;
 
-  // Heap allocations fail once this many have succeeded (never when < 0).
+  // Heap allocations fail once this many have succeeded (never when < 0),
+  // and whenever they ask for more than heapLimit bytes.
   int heapAllocationsLeft = -1;
+  size_t heapLimit = SIZE_MAX;
 
   std::wstring moduleFileName = L"C:\\Kit\\ThermalMapInstaller.exe";
 

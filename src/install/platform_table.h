@@ -1,0 +1,26 @@
+// The platform table file "KORVPlatformTable.ini" beside the program.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kPathCapacity = 260;
+
+// Zero-fills `path` (kPathCapacity characters) and writes into it the
+// program's directory, a backslash and `name`. Leaves it empty when the
+// program's file name has no directory or the whole path does not fit.
+void BuildPathBesideProgram(wchar_t* path, const wchar_t* name);
+
+// Returns 1 when the table's format tag is "Morlane_V4.0.0.4"; otherwise
+// sends "Read ini version error," to the debug channel and returns 0.
+int CheckPlatformTableVersion();
+
+// Returns 1 when an entry of the table of SMBIOS type `tableType` (0 or 130)
+// equals `value`, 0 otherwise or for a null `value`. Entries are the keys "1"
+// to "TOTAL_NUM"; one without a key reads "N/A". The cost follows the size
+// of the file, not the count.
+int FindInPlatformTable(const wchar_t* value, int tableType);
+
+// Converts text the way the wide text-to-integer conversion does: leading
+// white space, an optional sign, decimal digits up to the first other
+// character; saturates at the 32-bit limits; 0 without digits.
+int32_t ParseTableCount(const wchar_t* text);

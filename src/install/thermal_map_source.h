@@ -1,0 +1,18 @@
+// The choice of the folder beside the program that holds this platform's
+// thermal maps, and the installation stage of the run.
+#pragma once
+
+// Writes into `dir` (260 characters) the folder beside the program named
+// after the first dot-separated token of BiosVersionText when the type 0
+// table lists it, else after BiosPlatformText when the type 130 table lists
+// it; leaves `dir` untouched when neither is listed. Cuts BiosVersionText
+// at the dot after its first token.
+void SelectThermalMapSource(wchar_t* dir);
+
+// Cuts `text` in place after its first token, with "." the only delimiter,
+// and returns the token; null when the text is empty or only dots.
+wchar_t* FirstVersionToken(wchar_t* text);
+
+// The installation stage: checks the table's format tag, selects the source
+// folder and deploys its thermal maps.
+void InstallThermalMaps();
