@@ -9,6 +9,11 @@ cmake --build --preset windows-x86
 export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
 scripts/setup-wine.sh "$WINEPREFIX"
 
+# A real Windows has the driver directory; a new Wine prefix does not.
+umdf=$WINEPREFIX/drive_c/windows/system32/drivers/UMDF
+mkdir -p "$umdf"
+rm -f "$umdf/ThermalMap_AC.ini" "$umdf/ThermalMap_DC.ini"
+
 kit=build/demo-kit
 rm -rf "$kit"
 cp -r examples/kit "$kit"
@@ -17,3 +22,7 @@ cp build/windows-x86/ThermalMapInstaller.exe "$kit/"
    wine ThermalMapInstaller.exe -I >report.txt </dev/null)
 wineserver -w
 cat "$kit/report.txt"
+for map in ThermalMap_AC.ini ThermalMap_DC.ini; do
+  echo '--- installed C:\Windows\System32\drivers\UMDF\'"$map:"
+  cat "$umdf/$map" 2>/dev/null || echo "(not installed)"
+done
