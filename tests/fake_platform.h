@@ -21,9 +21,7 @@ struct FakePlatform {
 
   std::wstring moduleFileName = L"C:\\Kit\\ThermalMapInstaller.exe";
 
-  // Profile files by full path, as 16-bit text, read with the platform's
-  // profile-file rules.
-  std::map<std::wstring, std::wstring> profileFiles;
+  // Profile reads so far (see SetProfileFile).
   int profileReads = 0;
 
   bool redirectionCanBeSwitched = true;
@@ -44,6 +42,21 @@ void ResetFake();
 
 // Heap blocks given out and not yet released.
 size_t LiveHeapBlocks();
+
+// Puts a profile file at `path`, as its bytes on disk: UTF-16 (LE or BE) or
+// UTF-8 after a byte-order mark, else 8-bit text (Latin-1 stands in for the
+// system code page). Reads follow the platform's profile-file rules.
+void SetProfileFile(const std::wstring& path, const std::string& bytes);
+
+// Removes every profile file.
+void ClearProfileFiles();
+
+// Copies `text` into `buffer` (`capacity` > 0 characters), cut to fit and
+// terminated; returns the characters copied.
+uint32_t CopyCut(const std::wstring& text, wchar_t* buffer, uint32_t capacity);
+
+// `text` as 8-bit bytes (each character's low byte).
+std::string AnsiBytes(const std::wstring& text);
 
 // Builds a raw SMBIOS block: the 8-byte header (version 3.2, DMI revision 0)
 // around `table`, with `table`'s size as its length.

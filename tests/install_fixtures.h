@@ -10,5 +10,5 @@ constexpr wchar_t kTag[] = L"[Version]\nVer=Morlane_V4.0.0.4\n";
 
 class InstallTest : public InventoryTest {
  protected:
-  static void Table(const std::wstring& contents) { Fake().profileFiles[kTablePath] = contents; }
+  static void Table(const std::wstring& contents) { SetProfileFile(kTablePath, AnsiBytes(contents)); }
 };

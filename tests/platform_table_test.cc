@@ -79,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InstallTest, TagCheckWithoutProgramDirectoryReadsNothing) {
   Fake().moduleFileName = L"ThermalMapInstaller.exe";
-  Fake().profileFiles[L"\\KORVPlatformTable.ini"] = kTag;
-  Fake().profileFiles[L"KORVPlatformTable.ini"] = kTag;
+  SetProfileFile(L"\\KORVPlatformTable.ini", AnsiBytes(kTag));
+  SetProfileFile(L"KORVPlatformTable.ini", AnsiBytes(kTag));
   EXPECT_EQ(CheckPlatformTableVersion(), 0);
   EXPECT_EQ(Fake().profileReads, 0);
   EXPECT_EQ(Fake().debugMessages, std::vector<std::wstring>{L"Read ini version error,"});
