@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian (as root). Safe to rerun.
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev
+packages=(cmake g++ make libgtest-dev libbenchmark-dev
+          clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           wine wine32:i386 wine64 qemu-user-static)
 missing=()

@@ -40,16 +40,11 @@ void ResetFake() {
 size_t LiveHeapBlocks() { return Heap().live.size(); }
 
 std::vector<uint8_t> RawSmbiosBlock(const std::vector<uint8_t>& table) {
-  uint32_t length = static_cast<uint32_t>(table.size());
-  std::vector<uint8_t> block = {0,
-                                3,
-                                2,
-                                0,
-                                static_cast<uint8_t>(length),
-                                static_cast<uint8_t>(length >> 8),
-                                static_cast<uint8_t>(length >> 16),
-                                static_cast<uint8_t>(length >> 24)};
-  block.insert(block.end(), table.begin(), table.end());
+  std::vector<uint8_t> block(8 + table.size());
+  block[1] = 3;
+  block[2] = 2;
+  for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<uint8_t>(table.size() >> (8 * i));
+  std::copy(table.begin(), table.end(), block.begin() + 8);
   return block;
 }
 

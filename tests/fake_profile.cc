@@ -65,7 +65,7 @@ std::wstring Decode(const std::string& bytes) {
     for (size_t i = 3; i < bytes.size();) {
       unsigned lead = byte(i);
       int more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-      unsigned code = more == 0 ? lead : lead & (0x3F >> more);
+      unsigned code = more <= 0 ? lead : lead & (0x3F >> more);
       bool valid = more >= 0 && i + more < bytes.size();
       for (int k = 1; valid && k <= more; ++k) {
         valid = (byte(i + k) & 0xC0) == 0x80;
@@ -119,35 +119,49 @@ ProfileFile Parse(const std::wstring& text) {
   return file;
 }
 
-// A matching pair of quotes around a value is not part of it.
-std::wstring Unquote(const std::wstring& value) {
-  if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0]) {
-    return value.substr(1, value.size() - 2);
-  }
-  return value;
+// Copies a stored value as the platform's reader does: a matching pair of
+// quotes around it is dropped, but where the value is cut to fit, only the
+// opening quote is, and where the quoted text fills the buffer exactly, its
+// last character goes with the closing quote.
+uint32_t CopyValue(const std::wstring& value, wchar_t* buffer, uint32_t capacity) {
+  bool quoted = value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') &&
+                value.back() == value[0];
+  std::wstring text = quoted ? value.substr(1) : value;
+  uint32_t count = CopyCut(text, buffer, capacity);
+  if (quoted && capacity >= text.size() && count > 0) buffer[--count] = L'\0';
+  return count;
 }
 
-// The key names with a value, comments left out, each terminated, the list
-// closed by one more terminator; a list that does not fit is cut and
-// answers capacity - 2.
-uint32_t ListKeys(const ProfileSection& section, wchar_t* buffer, uint32_t capacity) {
-  std::wstring list;
+// The section's lines, comments left out, each terminated, closed by one
+// more terminator; lines that do not fit are cut and answer capacity - 2.
+uint32_t SectionLines(const ProfileSection& section, wchar_t* buffer, uint32_t capacity) {
+  std::wstring lines;
   for (const ProfileEntry& entry : section.entries) {
-    if (entry.hasValue && entry.key.rfind(L";", 0) != 0) list += entry.key + L'\0';
+    if (entry.key.rfind(L";", 0) == 0) continue;
+    lines += entry.key + (entry.hasValue ? L"=" + entry.value : L"") + L'\0';
   }
-  if (list.size() + 1 <= capacity) {
-    std::copy(list.begin(), list.end(), buffer);
-    buffer[list.size()] = L'\0';
-    return static_cast<uint32_t>(list.size());
+  if (lines.size() + 1 <= capacity) {
+    std::copy(lines.begin(), lines.end(), buffer);
+    buffer[lines.size()] = L'\0';
+    return static_cast<uint32_t>(lines.size());
   }
   if (capacity < 2) {
     if (capacity == 1) buffer[0] = L'\0';
     return 0;
   }
-  std::copy_n(list.begin(), capacity - 2, buffer);
+  std::copy_n(lines.begin(), capacity - 2, buffer);
   buffer[capacity - 2] = L'\0';
   buffer[capacity - 1] = L'\0';
   return capacity - 2;
+}
+
+// The first section named `name` in `file`, or an empty one.
+const ProfileSection& FindSection(const wchar_t* file, const wchar_t* name) {
+  static const ProfileSection kNoSection;
+  auto parsed = Files().find(file);
+  if (parsed == Files().end()) return kNoSection;
+  auto named = parsed->second.sections.find(Lower(Trim(name)));
+  return named == parsed->second.sections.end() ? kNoSection : named->second;
 }
 
 }  // namespace
@@ -171,23 +185,20 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   uint32_t capacity, const wchar_t* file) {
   ++Fake().profileReads;
   if (capacity == 0) return 0;
-  static const ProfileSection kNoSection;
-  const ProfileSection* found = &kNoSection;
-  auto parsed = Files().find(file);
-  if (parsed != Files().end()) {
-    auto named = parsed->second.sections.find(Lower(Trim(section)));
-    if (named != parsed->second.sections.end()) found = &named->second;
-  }
-  if (key == nullptr) {
-    uint32_t length = ListKeys(*found, buffer, capacity);
-    return length > 0 ? length : CopyCut(fallback, buffer, capacity);
-  }
+  const ProfileSection& found = FindSection(file, section);
   // The first key of that name decides, even one without a value.
-  auto entry = found->firstEntry.find(Lower(Trim(key)));
-  if (entry == found->firstEntry.end() || !found->entries[entry->second].hasValue) {
+  auto entry = found.firstEntry.find(Lower(Trim(key)));
+  if (entry == found.firstEntry.end() || !found.entries[entry->second].hasValue) {
     return CopyCut(fallback, buffer, capacity);
   }
-  return CopyCut(Unquote(found->entries[entry->second].value), buffer, capacity);
+  return CopyValue(found.entries[entry->second].value, buffer, capacity);
+}
+
+uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
+                                   const wchar_t* file) {
+  ++Fake().profileReads;
+  if (capacity == 0) return 0;
+  return SectionLines(FindSection(file, section), buffer, capacity);
 }
 
 }  // namespace platform

@@ -130,10 +130,15 @@ const std::vector<std::wstring> kTables = {
     L"TOTAL_NUM=3\n2=XYZ9\n2=MRL01\n1=ABC12\n;3=ABC12\n",
     L"TOTAL_NUM=2\n1=" + k99 + L"e\n2=" + k99 + L"\n",
     L"TOTAL_NUM=5\r1=ABC12\r\r5=MRL01\r",
+    L"TOTAL_NUM=4\n1=\"" + k99 + L"\"\n2='" + k99 + L"e'\n3=\"" + k99 + L"\n4=\"" + k99 + L"ee\"\n",
+    L"TOTAL_NUM=3\n1=\"\"\n2=''\n3=\"\n",
+    L"TOTAL_NUM=2\n1='ABC12'\n2=\"XYZ9'\n",
 };
 
-const std::vector<std::wstring> kValues = {L"ABC12", L"abc12", L"XYZ9", L"'XYZ9'", L"MRL01",
-                                           L"N/A",   L"",      L"2",    k99,      k99 + L"e"};
+const std::vector<std::wstring> kValues = {
+    L"ABC12", L"abc12", L"XYZ9",          L"'XYZ9'",         L"\"XYZ9'", L"XYZ9'",     L"MRL01",
+    L"N/A",   L"",      L"2",             L"\"",             k99,        k99 + L"e", k99.substr(1),
+    L"\"" + k99.substr(1), L"'" + k99.substr(1), std::wstring(98, L'e')};
 
 // The fast lookup gives the plain lookup's answer for every table and value,
 // in both sections, whatever else the section holds.
@@ -197,13 +202,101 @@ TEST_F(InstallTest, LookupWithoutMemoryFindsNothing) {
   }
 }
 
-// A key list longer than the first buffer is read whole.
-TEST_F(InstallTest, LookupReadsLongKeyLists) {
-  std::wstring entries = L"TOTAL_NUM=1500\n";
-  for (int i = 1500; i >= 1; --i) entries += std::to_wstring(i) + L"=P" + std::to_wstring(i) + L"\n";
+// A section longer than the first buffer is read whole.
+TEST_F(InstallTest, LookupReadsLongSections) {
+  std::wstring entries = L"TOTAL_NUM=20000\n";
+  for (int i = 20000; i >= 1; --i) entries += std::to_wstring(i) + L"=P" + std::to_wstring(i) + L"\n";
   Table(std::wstring(kTag) + L"[DMI_Type130_Table]\n" + entries);
   EXPECT_EQ(FindInPlatformTable(L"P1", 130), 1);
   EXPECT_EQ(FindInPlatformTable(L"N/A", 130), 0);
 }
+
+struct HostileCase {
+  const char* name;
+  std::string bytes;
+  int tag;
+  std::wstring value;
+  int found;
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
+std::string Utf16LittleEndian(const std::wstring& text) {
+  std::string bytes = "\xFF\xFE";
+  for (wchar_t c : text) {
+    bytes += static_cast<char>(c & 0xFF);
+    bytes += static_cast<char>((c >> 8) & 0xFF);
+  }
+  return bytes;
+}
+
+std::string Garbage(size_t size) {
+  std::string bytes(size, '\0');
+  uint32_t state = 12345;
+  for (char& b : bytes) {
+    state = state * 1103515245 + 12345;
+    b = static_cast<char>(state >> 16);
+  }
+  return bytes;
+}
+
+const std::string kAnsiTag = AnsiBytes(kTag);
+
+// A table padded with other keys to about `size` bytes.
+std::string Padded(const std::string& entries, size_t size) {
+  std::string bytes = kAnsiTag + "[DMI_Type0_Table]\n" + entries;
+  for (int i = 0; bytes.size() < size; ++i) bytes += "Pad" + std::to_string(i) + "=value\n";
+  return bytes;
+}
+
+class HostileTableTest : public InstallTest, public ::testing::WithParamInterface<HostileCase> {};
+
+// No crash, no hang, and the answer of the plain lookup under the profile
+// reader's rules.
+TEST_P(HostileTableTest, GivesTheRulesResult) {
+  const HostileCase& c = GetParam();
+  SetProfileFile(kTablePath, c.bytes);
+  EXPECT_EQ(CheckPlatformTableVersion(), c.tag);
+  EXPECT_EQ(FindInPlatformTable(c.value.c_str(), 0), c.found);
+  EXPECT_EQ(PlainLookup(c.value.c_str(), L"DMI_Type0_Table"), c.found);
+  EXPECT_EQ(LiveHeapBlocks(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileTableTest,
+    ::testing::Values(
+        HostileCase{"BinaryGarbage", Garbage(65536), 0, L"ABC12", 0},
+        HostileCase{"GarbageAfterTable", kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n" + Garbage(4096),
+                    1, L"ABC12", 1},
+        HostileCase{"Utf16WithByteOrderMark",
+                    Utf16LittleEndian(std::wstring(kTag) +
+                                      L"[DMI_Type0_Table]\r\nTOTAL_NUM=1\r\n1=\u00C4BC12\r\n"),
+                    1, L"\u00C4BC12", 1},
+        HostileCase{"Utf16WithoutByteOrderMarkIsNotText",
+                    Utf16LittleEndian(std::wstring(kTag)).substr(2), 0, L"N/A", 0},
+        HostileCase{"OneMegabyte", Padded("TOTAL_NUM=2\n1=ABC12\n", 1 << 20), 1, L"XYZ9", 0},
+        HostileCase{"OneMegabyteFound", Padded("TOTAL_NUM=2\n2=XYZ9\n", 1 << 20), 1, L"XYZ9", 1},
+        HostileCase{"LongLineCutTo99", kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n1=" +
+                                           std::string(100000, 'x') + "\n",
+                    1, std::wstring(99, L'x'), 1},
+        HostileCase{"LongKeyName", kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n" +
+                                       std::string(100000, '1') + "=ABC12\n",
+                    1, L"N/A", 1},
+        HostileCase{"SectionRepeatedOnlyFirstCounts",
+                    kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n"
+                               "[dmi_type0_table]\nTOTAL_NUM=2\n2=XYZ9\n",
+                    1, L"XYZ9", 0},
+        HostileCase{"KeyRepeatedFirstCounts",
+                    kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n1=XYZ9\n", 1, L"XYZ9", 0},
+        HostileCase{"KeyWithoutValueHidesLaterOne",
+                    kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n1\n1=XYZ9\n", 1, L"N/A", 1},
+        HostileCase{"LeadingZeroIsAnotherKey",
+                    kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n01=ABC12\n", 1, L"ABC12", 0},
+        HostileCase{"PlusSignIsAnotherKey",
+                    kAnsiTag + "[DMI_Type0_Table]\nTOTAL_NUM=1\n+1=ABC12\n", 1, L"N/A", 1},
+        HostileCase{"ZeroBytesInside",
+                    kAnsiTag + std::string("[DMI_Type0_Table]\nTOTAL_NUM=1\n1=AB\0C12\n", 39), 1,
+                    L"AB", 1}),
+    CaseName());
 
 }  // namespace

@@ -26,58 +26,128 @@ void ReadTableValue(const wchar_t* tablePath, const wchar_t* section, const wcha
                                      tablePath);
 }
 
-// The section's key names, each terminated, in a heap block the caller
-// releases; `listLength` is the characters used. Null when the heap cannot
-// hold the list.
-wchar_t* ListSectionKeys(const wchar_t* tablePath, const wchar_t* section, uint32_t& listLength) {
-  listLength = 0;
-  // A list that does not fit answers capacity - 2: grow until it fits.
-  for (uint32_t capacity = 4096;; capacity *= 2) {
-    auto* list = static_cast<wchar_t*>(platform::HeapAlloc(capacity * sizeof(wchar_t)));
-    if (list == nullptr) return nullptr;
-    listLength = platform::GetPrivateProfileStringW(section, nullptr, L"", list, capacity, tablePath);
-    if (listLength < capacity - 2) return list;
-    platform::HeapFree(list);
-    if (capacity > UINT32_MAX / 2 / sizeof(wchar_t)) return nullptr;
+// The section's lines ("name=value", or a name alone), each terminated, in a
+// heap block the caller releases; `length` is the characters used. Null
+// when the heap cannot hold them.
+wchar_t* ReadSectionLines(const wchar_t* tablePath, const wchar_t* section, uint32_t& length) {
+  length = 0;
+  // Lines that do not fit answer capacity - 2: grow until they fit. The
+  // first block holds thousands of entries.
+  for (uint32_t capacity = 1 << 16;; capacity *= 4) {
+    auto* lines = static_cast<wchar_t*>(platform::HeapAlloc(capacity * sizeof(wchar_t)));
+    if (lines == nullptr) return nullptr;
+    length = platform::GetPrivateProfileSectionW(section, lines, capacity, tablePath);
+    if (length < capacity - 2) return lines;
+    platform::HeapFree(lines);
+    if (capacity > UINT32_MAX / 4 / sizeof(wchar_t)) return nullptr;
   }
 }
 
-// The number whose canonical decimal (no sign, no leading zero) `key` is,
-// from 1 to 2147483647; 0 for any other text.
-int32_t CanonicalKeyNumber(const wchar_t* key) {
-  if (key[0] < L'1' || key[0] > L'9') return 0;
-  int64_t number = 0;
-  for (const wchar_t* c = key; *c != L'\0'; ++c) {
+// The profile reader's blanks around names and values.
+bool IsProfileBlank(wchar_t c) { return (c >= L'\t' && c <= L'\r') || c == 0x1A || c == L' '; }
+
+void TrimBlanks(const wchar_t*& begin, const wchar_t*& end) {
+  while (begin < end && IsProfileBlank(*begin)) ++begin;
+  while (end > begin && IsProfileBlank(end[-1])) --end;
+}
+
+// The number whose canonical decimal (no sign, no leading zero) the text
+// [begin, end) is, from 1 to 2147483647; 0 for any other text.
+uint32_t CanonicalKeyNumber(const wchar_t* begin, const wchar_t* end) {
+  if (begin == end || *begin < L'1' || *begin > L'9') return 0;
+  uint64_t number = 0;
+  for (const wchar_t* c = begin; c < end; ++c) {
     if (*c < L'0' || *c > L'9') return 0;
-    number = number * 10 + (*c - L'0');
+    number = number * 10 + static_cast<uint64_t>(*c - L'0');
     if (number > INT32_MAX) return 0;
   }
-  return static_cast<int32_t>(number);
+  return static_cast<uint32_t>(number);
 }
 
-// Gives the result of reading the keys "1" to `count` one by one, where an
-// absent key reads "N/A", without one read per number: only the listed keys
-// in range are read, and the numbers without a key are counted. `numbers`
-// has room for every listed key.
-int MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
-                 int32_t count, const wchar_t* keys, uint32_t listLength, int32_t* numbers) {
-  uint32_t numbersInRange = 0;
-  for (uint32_t at = 0; at < listLength;) {
-    const wchar_t* key = keys + at;
-    at += static_cast<uint32_t>(std::wcslen(key)) + 1;
-    int32_t number = CanonicalKeyNumber(key);
-    if (number == 0 || number > count) continue;
-    TableValue entry;
-    ReadTableValue(tablePath, section, key, entry);
-    if (std::wcscmp(entry, value) == 0) return 1;
-    numbers[numbersInRange++] = number;
+bool StartsWith(const wchar_t* begin, const wchar_t* end, const wchar_t* prefix, size_t length) {
+  return static_cast<size_t>(end - begin) >= length && std::wmemcmp(begin, prefix, length) == 0;
+}
+
+// Whether a key whose line holds the text [begin, end) after its "=" may
+// read as `value` (`length` characters, at most 99): the text itself, the
+// text within a pair of quotes, or either cut to 99 characters (98 where a
+// quoted text fills the value buffer exactly). A read confirms every match.
+bool MayReadAs(const wchar_t* begin, const wchar_t* end, const wchar_t* value, size_t length) {
+  size_t textLength = static_cast<size_t>(end - begin);
+  bool opensQuote = textLength >= 2 && (*begin == L'"' || *begin == L'\'');
+  bool quoted = opensQuote && end[-1] == *begin;
+  if (textLength == length && StartsWith(begin, end, value, length)) return true;
+  if (quoted && textLength - 2 == length && StartsWith(begin + 1, end, value, length)) return true;
+  if (length == 99) {
+    return StartsWith(begin, end, value, length) ||
+           (opensQuote && StartsWith(begin + 1, end, value, length));
   }
-  // A key may stand twice in the list; each number counts once.
-  std::sort(numbers, numbers + numbersInRange);
-  auto keyed = static_cast<uint32_t>(std::unique(numbers, numbers + numbersInRange) - numbers);
-  return keyed < static_cast<uint32_t>(count) && std::wcscmp(value, kAbsent) == 0;
+  return length == 98 && quoted && textLength == 101 && StartsWith(begin + 1, end, value, length);
 }
 
+// Whether key `number` of `section` reads as `value`, by its own read.
+bool EntryReadsAs(const wchar_t* tablePath, const wchar_t* section, uint32_t number,
+                  const wchar_t* value) {
+  wchar_t digits[16];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
+    number /= 10;
+  } while (number != 0);
+  wchar_t key[128] = {};
+  for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
+  TableValue entry;
+  ReadTableValue(tablePath, section, key, entry);
+  return std::wcscmp(entry, value) == 0;
+}
+
+// Gives the result of reading the keys "1" to `count` one by one, where a
+// key without a line reads "N/A", with a few reads instead of one per
+// number: the section's lines show which keys may read as `value`, and only
+// those are read. `entries` has room for one number per line.
+int MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
+                 int32_t count, const wchar_t* lines, uint32_t linesLength, uint32_t* entries) {
+  size_t valueLength = std::wcslen(value);
+  bool absentMatches = std::wcscmp(value, kAbsent) == 0;
+  // Each entry is the key's number times two, plus one when it may match.
+  uint32_t entryCount = 0;
+  for (uint32_t at = 0; at < linesLength;) {
+    const wchar_t* line = lines + at;
+    const wchar_t* lineEnd = line + std::wcslen(line);
+    at += static_cast<uint32_t>(lineEnd - line) + 1;
+    const wchar_t* equals = std::find(line, lineEnd, L'=');
+    const wchar_t* nameEnd = equals;
+    TrimBlanks(line, nameEnd);
+    uint32_t number = CanonicalKeyNumber(line, nameEnd);
+    if (number == 0 || number > static_cast<uint32_t>(count)) continue;
+    // A name without "=" reads as absent.
+    bool mayMatch = absentMatches;
+    if (equals != lineEnd) {
+      const wchar_t* text = equals + 1;
+      TrimBlanks(text, lineEnd);
+      mayMatch = MayReadAs(text, lineEnd, value, valueLength);
+    }
+    entries[entryCount++] = number * 2 + (mayMatch ? 1 : 0);
+  }
+
+  // Each number once, in order; the first number without a line reads "N/A".
+  std::sort(entries, entries + entryCount);
+  uint32_t next = 1;
+  uint32_t firstWithoutLine = 0;
+  for (uint32_t i = 0; i < entryCount;) {
+    uint32_t number = entries[i] / 2;
+    bool mayMatch = false;
+    for (; i < entryCount && entries[i] / 2 == number; ++i) mayMatch |= (entries[i] & 1) != 0;
+    if (firstWithoutLine == 0 && number != next) firstWithoutLine = next;
+    next = number + 1;
+    if (mayMatch && EntryReadsAs(tablePath, section, number, value)) return 1;
+  }
+  if (firstWithoutLine == 0 && next <= static_cast<uint32_t>(count)) firstWithoutLine = next;
+  return absentMatches && firstWithoutLine != 0 &&
+         EntryReadsAs(tablePath, section, firstWithoutLine, value);
+}
+
+// The blanks that the wide text-to-integer conversion skips.
 bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 }  // namespace
@@ -123,7 +193,10 @@ int32_t ParseTableCount(const wchar_t* text) {
 }
 
 int FindInPlatformTable(const wchar_t* value, int tableType) {
-  if (value == nullptr || (tableType != 0 && tableType != 130)) return 0;
+  // No read gives more than 99 characters.
+  if (value == nullptr || std::wcslen(value) > 99 || (tableType != 0 && tableType != 130)) {
+    return 0;
+  }
   const wchar_t* section = tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
   wchar_t tablePath[kPathCapacity];
   BuildPathBesideProgram(tablePath, kTableFileName);
@@ -133,16 +206,16 @@ int FindInPlatformTable(const wchar_t* value, int tableType) {
   int32_t count = ParseTableCount(countText);
   if (count <= 0) return 0;
 
-  // A key name takes at least two characters of the list, so the list holds
-  // at most listLength / 2 numbers. Without memory for them: no match.
-  uint32_t listLength = 0;
-  wchar_t* keys = ListSectionKeys(tablePath, section, listLength);
-  auto* numbers = keys == nullptr ? nullptr
-                                  : static_cast<int32_t*>(platform::HeapAlloc(
-                                        (listLength / 2 + 1) * sizeof(int32_t)));
-  int found = numbers != nullptr &&
-              MatchEntries(value, tablePath, section, count, keys, listLength, numbers);
-  platform::HeapFree(numbers);
-  platform::HeapFree(keys);
+  // A line takes at least two characters, so there are at most
+  // linesLength / 2 of them. Without memory for them: no match.
+  uint32_t linesLength = 0;
+  wchar_t* lines = ReadSectionLines(tablePath, section, linesLength);
+  auto* entries = lines == nullptr ? nullptr
+                                   : static_cast<uint32_t*>(platform::HeapAlloc(
+                                         (linesLength / 2 + 1) * sizeof(uint32_t)));
+  int found = entries != nullptr &&
+              MatchEntries(value, tablePath, section, count, lines, linesLength, entries);
+  platform::HeapFree(entries);
+  platform::HeapFree(lines);
   return found;
 }

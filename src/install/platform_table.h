@@ -16,8 +16,8 @@ int CheckPlatformTableVersion();
 
 // Returns 1 when an entry of the table of SMBIOS type `tableType` (0 or 130)
 // equals `value`, 0 otherwise or for a null `value`. Entries are the keys "1"
-// to "TOTAL_NUM"; one without a key reads "N/A". The cost follows the size
-// of the file, not the count.
+// to "TOTAL_NUM", each read as the platform reads it; one without a key
+// reads "N/A". The cost follows the size of the section, not the count.
 int FindInPlatformTable(const wchar_t* value, int tableType);
 
 // Converts text the way the wide text-to-integer conversion does: leading

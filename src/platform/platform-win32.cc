@@ -30,6 +30,11 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
   return ::GetPrivateProfileStringW(section, key, fallback, buffer, capacity, file);
 }
 
+uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
+                                   const wchar_t* file) {
+  return ::GetPrivateProfileSectionW(section, buffer, capacity, file);
+}
+
 bool Wow64EnableWow64FsRedirection(bool enable) {
   return ::Wow64EnableWow64FsRedirection(enable ? TRUE : FALSE) != FALSE;
 }

@@ -36,12 +36,17 @@ uint32_t GetModuleFileNameW(wchar_t* buffer, uint32_t capacity);
 
 // Reads `key` of `section` of profile file `file` into `buffer` (`capacity`
 // characters, always terminated), or `fallback` when the file, section or key
-// is absent; with a null `key`, lists the section's key names, each
-// terminated, the list closed by one more terminator. Returns the characters
-// written without the final terminator (capacity - 2 when a list was cut).
+// is absent. Returns the characters written without the terminator.
 uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   const wchar_t* fallback, wchar_t* buffer,
                                   uint32_t capacity, const wchar_t* file);
+
+// Writes the lines of `section` of profile file `file` ("name=value", or a
+// name alone; comments left out) into `buffer`, each terminated, closed by
+// one more terminator. Returns the characters written without the final
+// terminator; capacity - 2 when the lines were cut to fit.
+uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
+                                   const wchar_t* file);
 
 // Switches this thread's WOW64 file-system redirection on or off; false when
 // the system cannot.
