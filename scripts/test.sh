@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Runs every test: the native unit tests and the real 32-bit program under
-# Wine. Installs what it needs first.
+# Runs every test, installing what it needs first: static checks, the fuzz
+# targets (a minute each), the unit tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the unit tests and the checks of the real
+# 32-bit program (its shape, a reproducible build, runs under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-cmake --preset windows-x86
-cmake --build --preset windows-x86
-cmake --preset host
-cmake --build --preset host
+for preset in windows-x86 host host-asan fuzz; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j2
+done
+scripts/lint.sh
+ctest --preset fuzz
+ctest --preset host-asan
 ctest --preset host

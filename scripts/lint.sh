@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Static checks of src/: clang-tidy (configured in .clang-tidy) on the native
+# build's compile commands, and cppcheck. The Windows calls in
+# src/platform/platform-win32.cc are checked by the cross-build's warnings.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+[ -f build/host/compile_commands.json ] || cmake --preset host >/dev/null
+sources=$(git ls-files 'src/*.cc' | grep -v -- '-win32\.cc$')
+# shellcheck disable=SC2086
+clang-tidy-14 -p build/host --quiet $sources
+cppcheck --enable=warning,style,performance,portability --error-exitcode=1 --quiet \
+  --std=c++17 --language=c++ -I src src
+echo "lint: clean"
