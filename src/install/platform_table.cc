@@ -120,8 +120,8 @@ int MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* 
     TrimBlanks(line, nameEnd);
     uint32_t number = CanonicalKeyNumber(line, nameEnd);
     if (number == 0 || number > static_cast<uint32_t>(count)) continue;
-    // A name without "=" reads as absent.
-    bool mayMatch = absentMatches;
+    // A name without "=" reads as absent, or as empty on some readers.
+    bool mayMatch = absentMatches || valueLength == 0;
     if (equals != lineEnd) {
       const wchar_t* text = equals + 1;
       TrimBlanks(text, lineEnd);
