@@ -106,8 +106,73 @@ bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists) 
   FakePlatform& fake = Fake();
   fake.calls.push_back(std::wstring(L"CopyFileW(") + source + L", " + target +
                        (failIfExists ? L", TRUE)" : L", FALSE)"));
-  return std::find(fake.missingFiles.begin(), fake.missingFiles.end(), source) ==
-         fake.missingFiles.end();
+  auto from = fake.files.find(source);
+  if (from == fake.files.end()) return false;
+  auto to = fake.files.find(target);
+  if (to != fake.files.end() &&
+      (failIfExists || (to->second.attributes & (kFileAttributeReadOnly | kFileAttributeHidden)))) {
+    return false;
+  }
+  FakePlatform::File copy = from->second;
+  bool cut = fake.copyFailsAfterBytes >= 0 &&
+             copy.bytes.size() > static_cast<size_t>(fake.copyFailsAfterBytes);
+  if (cut) copy.bytes.resize(static_cast<size_t>(fake.copyFailsAfterBytes));
+  fake.files[target] = copy;
+  return !cut;
 }
+
+bool MoveFileExW(const wchar_t* source, const wchar_t* target) {
+  FakePlatform& fake = Fake();
+  fake.calls.push_back(std::wstring(L"MoveFileExW(") + source + L", " + target + L")");
+  auto from = fake.files.find(source);
+  auto to = fake.files.find(target);
+  if (fake.moveFails || from == fake.files.end() ||
+      (to != fake.files.end() && (to->second.attributes & kFileAttributeReadOnly))) {
+    return false;
+  }
+  FakePlatform::File moved = from->second;
+  fake.files.erase(from);
+  fake.files[target] = moved;
+  return true;
+}
+
+bool DeleteFileW(const wchar_t* path) {
+  FakePlatform& fake = Fake();
+  fake.calls.push_back(std::wstring(L"DeleteFileW(") + path + L")");
+  auto file = fake.files.find(path);
+  if (file == fake.files.end() || (file->second.attributes & kFileAttributeReadOnly)) return false;
+  fake.files.erase(file);
+  return true;
+}
+
+uint32_t GetFileAttributesW(const wchar_t* path) {
+  FakePlatform& fake = Fake();
+  auto file = fake.files.find(path);
+  return file == fake.files.end() ? kInvalidFileAttributes : file->second.attributes;
+}
+
+bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {
+  FakePlatform& fake = Fake();
+  fake.calls.push_back(std::wstring(L"SetFileAttributesW(") + path + L", " +
+                       std::to_wstring(attributes) + L")");
+  auto file = fake.files.find(path);
+  if (file == fake.files.end()) return false;
+  file->second.attributes = attributes;
+  return true;
+}
+
+void* CreateFileW(const wchar_t* path) {
+  FakePlatform& fake = Fake();
+  auto file = fake.files.find(path);
+  if (file == fake.files.end() || (file->second.attributes & kFileAttributeReadOnly)) {
+    return nullptr;
+  }
+  ++fake.openFiles;
+  return &file->second;
+}
+
+bool FlushFileBuffers(void*) { return !Fake().flushFails; }
+
+void CloseHandle(void*) { --Fake().openFiles; }
 
 }  // namespace platform

@@ -25,11 +25,25 @@ struct FakePlatform {
   int profileReads = 0;
 
   bool redirectionCanBeSwitched = true;
-  // Sources that a copy fails for, as if missing.
-  std::vector<std::wstring> missingFiles;
+
+  // The files the copies, moves and deletions work on, by full name, with
+  // the behaviour Windows documents: a copy takes the source's attributes
+  // and refuses a read-only or hidden target; a move and a deletion refuse
+  // a read-only file. Wine enforces none of these.
+  struct File {
+    std::string bytes;
+    uint32_t attributes = 0x80;  // normal
+  };
+  std::map<std::wstring, File> files;
+  // Faults: each copy writes at most this many bytes and then fails (as on
+  // a full disk) when >= 0; moves or flushes fail.
+  int64_t copyFailsAfterBytes = -1;
+  bool moveFails = false;
+  bool flushFails = false;
+  int openFiles = 0;
 
   // What the program did, in order: debug messages, redirection switches
-  // and copies, each as one line such as "CopyFileW(a, b, FALSE)".
+  // and file operations, each as one line such as "CopyFileW(a, b, FALSE)".
   std::vector<std::wstring> calls;
   std::vector<std::wstring> debugMessages;
 };

@@ -6,6 +6,7 @@
 #include "driver/run_sequence.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
+#include "platform/platform.h"
 #include "tests/install_fixtures.h"
 
 namespace {
@@ -67,62 +68,159 @@ INSTANTIATE_TEST_SUITE_P(
 
 const std::wstring kSetOff = L"Wow64EnableWow64FsRedirection(FALSE)";
 const std::wstring kSetOn = L"Wow64EnableWow64FsRedirection(TRUE)";
+const std::wstring kUmdf = L"C:\\Windows\\System32\\drivers\\UMDF\\";
+const std::wstring kAcTarget = kUmdf + L"ThermalMap_AC.ini";
+const std::wstring kDcTarget = kUmdf + L"ThermalMap_DC.ini";
+constexpr uint32_t kReadOnly = platform::kFileAttributeReadOnly;
+constexpr uint32_t kHidden = platform::kFileAttributeHidden;
 
-std::wstring Copy(const std::wstring& dir, const std::wstring& map) {
-  return L"CopyFileW(" + dir + L"\\ThermalMap_" + map +
-         L".ini, C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_" + map + L".ini, FALSE)";
+using Files = std::map<std::wstring, FakePlatform::File>;
+
+// A platform folder's two maps, "<dir> AC" and "<dir> DC", and the maps of
+// an earlier installation, "old AC" and "old DC".
+Files Kit(const std::wstring& dir, uint32_t attributes = platform::kFileAttributeNormal) {
+  std::string name = AnsiBytes(dir);
+  return {{dir + L"\\ThermalMap_AC.ini", {name + " AC", attributes}},
+          {dir + L"\\ThermalMap_DC.ini", {name + " DC", attributes}},
+          {kAcTarget, {"old AC"}},
+          {kDcTarget, {"old DC"}}};
+}
+
+Files With(Files files, const std::wstring& name, const FakePlatform::File& file) {
+  files[name] = file;
+  return files;
+}
+
+Files Without(Files files, const std::wstring& name) {
+  files.erase(name);
+  return files;
+}
+
+std::vector<std::wstring> CallsStartingWith(const std::wstring& prefix) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& call : Fake().calls) {
+    if (call.rfind(prefix, 0) == 0) found.push_back(call);
+  }
+  return found;
+}
+
+// Each installed map is afterwards whole: the old one as it was before, or
+// the new one, writable and visible. No copy is left beside them.
+void ExpectInstalled(const Files& before, const std::string& ac, const std::string& dc) {
+  const Files& files = Fake().files;
+  for (const auto& [target, bytes] : {std::pair{kAcTarget, ac}, std::pair{kDcTarget, dc}}) {
+    auto map = files.find(target);
+    ASSERT_NE(map, files.end()) << AnsiBytes(target);
+    EXPECT_EQ(map->second.bytes, bytes);
+    auto old = before.find(target);
+    uint32_t attributes = old != before.end() && old->second.bytes == bytes
+                              ? old->second.attributes
+                              : map->second.attributes & ~(kReadOnly | kHidden);
+    EXPECT_EQ(map->second.attributes, attributes) << AnsiBytes(target);
+  }
+  for (const auto& [name, file] : files) {
+    EXPECT_EQ(name.rfind(kUmdf, 0) == 0 && name != kAcTarget && name != kDcTarget, false)
+        << "left behind: " << AnsiBytes(name);
+  }
+  EXPECT_EQ(Fake().openFiles, 0);
 }
 
 struct DeployCase {
   const char* name;
   std::wstring dir;
-  bool redirectionCanBeSwitched;
-  std::vector<std::wstring> missingFiles;
-  int heapAllocationsLeft;
-  std::vector<std::wstring> calls;
+  Files files;
+  std::string ac, dc;  // the installed maps afterwards
+  bool redirectionCanBeSwitched = true;
+  int64_t copyFailsAfterBytes = -1;
+  bool moveFails = false;
+  bool flushFails = false;
+  int heapAllocationsLeft = -1;
 };
 
 void PrintTo(const DeployCase& c, std::ostream* os) { *os << c.name; }
 
 class DeployTest : public InstallTest, public ::testing::WithParamInterface<DeployCase> {};
 
-TEST_P(DeployTest, CopiesAcThenDcWithRedirectionOff) {
+TEST_P(DeployTest, ReplacesEachMapWholeOrNotAtAll) {
   const DeployCase& c = GetParam();
+  Fake().files = c.files;
   Fake().redirectionCanBeSwitched = c.redirectionCanBeSwitched;
-  Fake().missingFiles = c.missingFiles;
+  Fake().copyFailsAfterBytes = c.copyFailsAfterBytes;
+  Fake().moveFails = c.moveFails;
+  Fake().flushFails = c.flushFails;
   Fake().heapAllocationsLeft = c.heapAllocationsLeft;
   DeployThermalMaps(c.dir.c_str());
-  EXPECT_EQ(Fake().calls, c.calls);
+  ExpectInstalled(c.files, c.ac, c.dc);
   EXPECT_EQ(LiveHeapBlocks(), 0u);
+  // Redirection is off around every file operation, and only then.
+  const std::vector<std::wstring>& calls = Fake().calls;
+  if (c.dir.empty()) {
+    EXPECT_TRUE(calls.empty());
+  } else if (!c.redirectionCanBeSwitched) {
+    EXPECT_EQ(calls, std::vector<std::wstring>{kSetOff});
+  } else {
+    EXPECT_EQ(CallsStartingWith(L"Wow64"), (std::vector<std::wstring>{kSetOff, kSetOn}));
+    EXPECT_EQ(calls.front(), kSetOff);
+    EXPECT_EQ(calls.back(), kSetOn);
+  }
+  // The AC map comes first.
+  std::vector<std::wstring> moves = CallsStartingWith(L"MoveFileExW(");
+  if (moves.size() == 2) {
+    EXPECT_NE(moves[0].find(L"_AC.ini.new"), std::wstring::npos);
+  }
 }
+
+const std::wstring kDir = L"C:\\Kit\\ABC12";
+const std::wstring kLongDir(259, L'd');
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, DeployTest,
     ::testing::Values(
-        DeployCase{"BothMaps", L"C:\\Kit\\ABC12", true, {}, -1,
-                   {kSetOff, Copy(L"C:\\Kit\\ABC12", L"AC"), Copy(L"C:\\Kit\\ABC12", L"DC"), kSetOn}},
-        DeployCase{"MissingAcStillCopiesDc", L"C:\\Kit\\ABC12", true,
-                   {L"C:\\Kit\\ABC12\\ThermalMap_AC.ini"}, -1,
-                   {kSetOff, Copy(L"C:\\Kit\\ABC12", L"AC"), Copy(L"C:\\Kit\\ABC12", L"DC"), kSetOn}},
-        DeployCase{"TrailingBackslashKept", L"C:\\Kit\\", true, {}, -1,
-                   {kSetOff, Copy(L"C:\\Kit\\", L"AC"), Copy(L"C:\\Kit\\", L"DC"), kSetOn}},
-        DeployCase{"LongestFolder", std::wstring(259, L'd'), true, {}, -1,
-                   {kSetOff, Copy(std::wstring(259, L'd'), L"AC"), Copy(std::wstring(259, L'd'), L"DC"),
-                    kSetOn}},
-        DeployCase{"RedirectionStaysOn", L"C:\\Kit\\ABC12", false, {}, -1, {kSetOff}},
-        DeployCase{"NoFolderNoCopy", L"", true, {}, -1, {}},
-        DeployCase{"NoMemoryForAcName", L"C:\\Kit\\ABC12", true, {}, 0, {kSetOff, kSetOn}},
-        DeployCase{"NoMemoryForDcName", L"C:\\Kit\\ABC12", true, {}, 1,
-                   {kSetOff, Copy(L"C:\\Kit\\ABC12", L"AC"), kSetOn}}),
+        DeployCase{"BothMapsReplaced", kDir, Kit(kDir), "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"NothingInstalledBefore", kDir, Without(Without(Kit(kDir), kAcTarget), kDcTarget),
+                   "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"FullDiskKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, 3},
+        DeployCase{"FailedMoveKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, -1, true},
+        DeployCase{"FailedFlushKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, -1, false,
+                   true},
+        // An interrupted run left a cut read-only copy and a whole one.
+        DeployCase{"GoodRunAfterInterruptedOne", kDir,
+                   With(With(Kit(kDir), kAcTarget + L".new", {"C:\\K", kReadOnly}),
+                        kDcTarget + L".new", {"C:\\Kit\\ABC12 DC"}),
+                   "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"ReadOnlyAndHiddenTargetsReplaced", kDir,
+                   With(With(Kit(kDir), kAcTarget, {"old AC", kReadOnly}), kDcTarget,
+                        {"old DC", kHidden | 0x20}),
+                   "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"ReadOnlyFailedMoveKeepsOldMap", kDir,
+                   With(Kit(kDir), kAcTarget, {"old AC", kReadOnly}), "old AC", "old DC", true, -1,
+                   true},
+        DeployCase{"ReadOnlyHiddenSourceInstallsWritableMaps", kDir, Kit(kDir, kReadOnly | kHidden),
+                   "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"MissingDcKeepsOldDc", kDir, Without(Kit(kDir), kDir + L"\\ThermalMap_DC.ini"),
+                   "C:\\Kit\\ABC12 AC", "old DC"},
+        DeployCase{"MissingAcStillReplacesDc", kDir,
+                   Without(Kit(kDir), kDir + L"\\ThermalMap_AC.ini"), "old AC", "C:\\Kit\\ABC12 DC"},
+        DeployCase{"TrailingBackslashKept", L"C:\\Kit\\", Kit(L"C:\\Kit\\"), "C:\\Kit\\ AC",
+                   "C:\\Kit\\ DC"},
+        DeployCase{"LongestFolder", kLongDir, Kit(kLongDir), AnsiBytes(kLongDir) + " AC",
+                   AnsiBytes(kLongDir) + " DC"},
+        DeployCase{"RedirectionStaysOn", kDir, Kit(kDir), "old AC", "old DC", false},
+        DeployCase{"NoFolderNoCopy", L"", Kit(L""), "old AC", "old DC"},
+        DeployCase{"NoMemoryForAcName", kDir, Kit(kDir), "old AC", "old DC", true, -1, false, false,
+                   0},
+        DeployCase{"NoMemoryForDcName", kDir, Kit(kDir), "C:\\Kit\\ABC12 AC", "old DC", true, -1,
+                   false, false, 1}),
     CaseName());
 
-// The whole run: inventory, tag check, selection and copies, in order.
+// The whole run: inventory, tag check, selection and copies.
 struct RunCase {
   const char* name;
   std::wstring table;
   std::wstring moduleFileName;
   int64_t reportedSize;
-  std::vector<std::wstring> calls;
+  std::vector<std::wstring> debugMessages;
+  std::string installedFrom;  // the folder whose maps are installed; "old" for none
 };
 
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
@@ -136,6 +234,9 @@ TEST_P(RunTest, InstallsAfterTheInventory) {
   Fake().moduleFileName = c.moduleFileName;
   Fake().reportedSize = c.reportedSize;
   Fake().heapLimit = 1 << 20;
+  Files kits = Kit(kDir);
+  kits.merge(Kit(L"C:\\Kit\\"));
+  Fake().files = kits;
   Table(c.table);
   std::wstring program = c.moduleFileName;
   std::wstring install = L"-I";
@@ -143,30 +244,28 @@ TEST_P(RunTest, InstallsAfterTheInventory) {
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(RunInstaller(argv), 0);
   ::testing::internal::GetCapturedStdout();
-  EXPECT_EQ(Fake().calls, c.calls);
+  EXPECT_EQ(Fake().debugMessages, c.debugMessages);
+  ExpectInstalled(kits, c.installedFrom + " AC", c.installedFrom + " DC");
 }
 
-const std::wstring kReadError = L"OutputDebugStringW(Read ini version error,)";
-const std::wstring kNoMemory =
-    L"OutputDebugStringW(Can not allocate memory for recevice SMBIOS/DMI table)";
+const std::wstring kReadError = L"Read ini version error,";
+const std::wstring kNoMemory = L"Can not allocate memory for recevice SMBIOS/DMI table";
 
 INSTANTIATE_TEST_SUITE_P(
     Kits, RunTest,
     ::testing::Values(
-        RunCase{"Installs", kTables, L"C:\\Kit\\ThermalMapInstaller.exe", -1,
-                {kSetOff, Copy(L"C:\\Kit\\ABC12", L"AC"), Copy(L"C:\\Kit\\ABC12", L"DC"), kSetOn}},
+        RunCase{"Installs", kTables, L"C:\\Kit\\ThermalMapInstaller.exe", -1, {}, "C:\\Kit\\ABC12"},
         RunCase{"TagMismatchStopsTheStage",
                 L"[Version]\nVer=Morlane_V4.0.0.3\n[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n",
-                L"C:\\Kit\\ThermalMapInstaller.exe", -1, {kReadError}},
+                L"C:\\Kit\\ThermalMapInstaller.exe", -1, {kReadError}, "old"},
         RunCase{"NoMatchCopiesNothing", std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=1\n1=X\n",
-                L"C:\\Kit\\ThermalMapInstaller.exe", -1, {}},
-        RunCase{"NoProgramDirectory", kTables, L"ThermalMapInstaller.exe", -1, {kReadError}},
+                L"C:\\Kit\\ThermalMapInstaller.exe", -1, {}, "old"},
+        RunCase{"NoProgramDirectory", kTables, L"ThermalMapInstaller.exe", -1, {kReadError}, "old"},
         // Without memory for the firmware table the texts stay empty, and an
         // empty platform entry still selects the program's own folder.
         RunCase{"InventoryFailedRunGoesOn",
                 std::wstring(kTag) + L"[DMI_Type130_Table]\nTOTAL_NUM=1\n1=\n",
-                L"C:\\Kit\\ThermalMapInstaller.exe", 0xFFFFFFF0,
-                {kNoMemory, kSetOff, Copy(L"C:\\Kit\\", L"AC"), Copy(L"C:\\Kit\\", L"DC"), kSetOn}}),
+                L"C:\\Kit\\ThermalMapInstaller.exe", 0xFFFFFFF0, {kNoMemory}, "C:\\Kit\\"}),
     CaseName());
 
 }  // namespace

@@ -4,6 +4,11 @@
 
 namespace platform {
 
+static_assert(kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
+              kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN &&
+              kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
+              kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
+
 uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffer, uint32_t size) {
   return ::GetSystemFirmwareTable(provider, tableId, buffer, size);
 }
@@ -42,5 +47,27 @@ bool Wow64EnableWow64FsRedirection(bool enable) {
 bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists) {
   return ::CopyFileW(source, target, failIfExists ? TRUE : FALSE) != FALSE;
 }
+
+bool MoveFileExW(const wchar_t* source, const wchar_t* target) {
+  return ::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool DeleteFileW(const wchar_t* path) { return ::DeleteFileW(path) != FALSE; }
+
+uint32_t GetFileAttributesW(const wchar_t* path) { return ::GetFileAttributesW(path); }
+
+bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {
+  return ::SetFileAttributesW(path, attributes) != FALSE;
+}
+
+void* CreateFileW(const wchar_t* path) {
+  HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool FlushFileBuffers(void* file) { return ::FlushFileBuffers(file) != FALSE; }
+
+void CloseHandle(void* file) { ::CloseHandle(file); }
 
 }  // namespace platform

@@ -52,8 +52,39 @@ uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint
 // the system cannot.
 bool Wow64EnableWow64FsRedirection(bool enable);
 
-// Copies file `source` to `target`, replacing it unless `failIfExists`;
-// false on failure.
+// File attributes, as GetFileAttributesW and SetFileAttributesW give them.
+constexpr uint32_t kFileAttributeReadOnly = 0x1;
+constexpr uint32_t kFileAttributeHidden = 0x2;
+constexpr uint32_t kFileAttributeNormal = 0x80;
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+// Copies file `source` to `target`, with the source's attributes, replacing
+// it unless `failIfExists`; false on failure, also for a target that is
+// read-only or hidden. A copy that fails part way may leave a part written.
 bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists);
+
+// Moves file `source` over `target` in one step (MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_WRITE_THROUGH), returning once the move is on disk; false on
+// failure, also for a read-only target.
+bool MoveFileExW(const wchar_t* source, const wchar_t* target);
+
+// Deletes file `path`; false on failure, also for a read-only file.
+bool DeleteFileW(const wchar_t* path);
+
+// The attributes of `path`, or kInvalidFileAttributes when it is absent.
+uint32_t GetFileAttributesW(const wchar_t* path);
+
+// Sets the attributes of `path` (kFileAttributeNormal for none); false on
+// failure.
+bool SetFileAttributesW(const wchar_t* path, uint32_t attributes);
+
+// Opens the existing file `path` for writing; null on failure.
+void* CreateFileW(const wchar_t* path);
+
+// Writes the file's cached data through to the disk; false on failure.
+bool FlushFileBuffers(void* file);
+
+// Closes a file that CreateFileW opened.
+void CloseHandle(void* file);
 
 }  // namespace platform
