@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "tests/install_fixtures.h"
+#include "tests/plain_lookup.h"
 
 namespace {
 
@@ -100,19 +101,6 @@ TEST(ParseTableCount, LikeTheWideTextToIntegerConversion) {
   }
 }
 
-// The plain lookup: every key from 1 to the count read by its own call.
-int PlainLookup(const wchar_t* value, const wchar_t* section) {
-  wchar_t text[100];
-  platform::GetPrivateProfileStringW(section, L"TOTAL_NUM", L"N/A", text, 100, kTablePath);
-  int32_t count = ParseTableCount(text);
-  for (int32_t i = 1; i <= count; ++i) {
-    platform::GetPrivateProfileStringW(section, std::to_wstring(i).c_str(), L"N/A", text, 100,
-                                       kTablePath);
-    if (std::wcscmp(text, value) == 0) return 1;
-  }
-  return 0;
-}
-
 const std::wstring k99(99, L'e');
 
 // Small tables whose every key from 1 to the count can be read one by one.
@@ -148,7 +136,7 @@ TEST_F(InstallTest, LookupEqualsPlainLookup) {
       const wchar_t* section = tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
       Table(std::wstring(kTag) + L"[" + section + L"]\n" + entries + L"[Other]\nTOTAL_NUM=9\n1=MRL01\n");
       for (const std::wstring& value : kValues) {
-        EXPECT_EQ(FindInPlatformTable(value.c_str(), tableType), PlainLookup(value.c_str(), section))
+        EXPECT_EQ(FindPlatformTableKey(value.c_str(), tableType), PlainLookup(value.c_str(), section, kTablePath))
             << "table " << ::testing::PrintToString(entries) << " type " << tableType << " value "
             << ::testing::PrintToString(value);
       }
@@ -258,7 +246,7 @@ TEST_P(HostileTableTest, GivesTheRulesResult) {
   SetProfileFile(kTablePath, c.bytes);
   EXPECT_EQ(CheckPlatformTableVersion(), c.tag);
   EXPECT_EQ(FindInPlatformTable(c.value.c_str(), 0), c.found);
-  EXPECT_EQ(PlainLookup(c.value.c_str(), L"DMI_Type0_Table"), c.found);
+  EXPECT_EQ(PlainLookup(c.value.c_str(), L"DMI_Type0_Table", kTablePath) != 0, c.found != 0);
   EXPECT_EQ(LiveHeapBlocks(), 0u);
 }
 

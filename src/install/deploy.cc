@@ -13,22 +13,6 @@ constexpr size_t kSuffixRoom = 27;
 constexpr uint32_t kReadOnlyOrHidden =
     platform::kFileAttributeReadOnly | platform::kFileAttributeHidden;
 
-// An installed map, and the file beside it that the new map is copied to
-// first. The name is fixed, so that a copy left by an interrupted run is
-// simply overwritten by the next one.
-struct MapTarget {
-  const wchar_t* suffix;
-  const wchar_t* target;
-  const wchar_t* temporary;
-};
-
-constexpr MapTarget kAcMap = {L"\\ThermalMap_AC.ini",
-                              L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini",
-                              L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini.new"};
-constexpr MapTarget kDcMap = {L"\\ThermalMap_DC.ini",
-                              L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini",
-                              L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini.new"};
-
 // The copy's data must be on disk before the move makes it the map, or a
 // power cut could leave a map whose name is new and whose bytes are not.
 bool FlushToDisk(const wchar_t* path) {
@@ -56,7 +40,7 @@ bool MoveOver(const wchar_t* temporary, const wchar_t* target) {
 // Replaces the installed map with `source`, whole or not at all: the map is
 // copied beside its target and moved over it in one step. Whatever fails,
 // the copy is removed and the installed map stays as it was.
-void ReplaceThermalMap(const wchar_t* source, const MapTarget& map) {
+void ReplaceThermalMap(const wchar_t* source, const ThermalMapFile& map) {
   // A read-only copy left by an interrupted run would refuse this one.
   platform::SetFileAttributesW(map.temporary, platform::kFileAttributeNormal);
   bool copied = platform::CopyFileW(source, map.temporary, false);
@@ -69,17 +53,32 @@ void ReplaceThermalMap(const wchar_t* source, const MapTarget& map) {
 
 // Installs `dir` + the map's suffix. A source name the heap cannot hold is
 // not copied.
-void InstallThermalMap(const wchar_t* dir, size_t dirLength, const MapTarget& map) {
+void InstallThermalMap(const wchar_t* dir, size_t dirLength, const ThermalMapFile& map) {
   size_t capacity = dirLength + kSuffixRoom;
   auto* source = static_cast<wchar_t*>(platform::HeapAlloc(capacity * sizeof(wchar_t)));
   if (source == nullptr) return;
-  CopyWideText(source, capacity, dir);
-  AppendWideText(source, capacity, map.suffix);
+  BuildThermalMapSourceName(source, capacity, dir, map);
   ReplaceThermalMap(source, map);
   platform::HeapFree(source);
 }
 
 }  // namespace
+
+// The temporary name is fixed, so that a copy left by an interrupted run is
+// simply overwritten by the next one.
+const ThermalMapFile kThermalMapFiles[2] = {
+    {L"ThermalMap_AC.ini", L"\\ThermalMap_AC.ini",
+     L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini",
+     L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini.new"},
+    {L"ThermalMap_DC.ini", L"\\ThermalMap_DC.ini",
+     L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini",
+     L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini.new"},
+};
+
+int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
+                              const ThermalMapFile& map) {
+  return CopyWideText(source, capacity, dir) && AppendWideText(source, capacity, map.suffix);
+}
 
 void DeployThermalMaps(const wchar_t* dir) {
   // Without a selected folder the sources would name the root of the
@@ -87,7 +86,7 @@ void DeployThermalMaps(const wchar_t* dir) {
   size_t dirLength = std::wcslen(dir);
   if (dirLength == 0) return;
   if (!platform::Wow64EnableWow64FsRedirection(false)) return;
-  InstallThermalMap(dir, dirLength, kAcMap);
-  InstallThermalMap(dir, dirLength, kDcMap);
+  // The AC map comes first.
+  for (const ThermalMapFile& map : kThermalMapFiles) InstallThermalMap(dir, dirLength, map);
   platform::Wow64EnableWow64FsRedirection(true);
 }

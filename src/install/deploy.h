@@ -1,6 +1,26 @@
 // The copy of a platform's thermal maps into the driver directory.
 #pragma once
 
+#include <cstddef>
+
+// A thermal map: its file name, the suffix that names it in a source folder,
+// its installed name, and the name beside it that a new map is copied to
+// before it replaces the installed one.
+struct ThermalMapFile {
+  const wchar_t* name;
+  const wchar_t* suffix;
+  const wchar_t* target;
+  const wchar_t* temporary;
+};
+
+// The AC map, then the DC map.
+extern const ThermalMapFile kThermalMapFiles[2];
+
+// Writes `dir` followed by the map's suffix into `source` (`capacity`
+// characters, always terminated); returns 0 when it was cut.
+int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
+                              const ThermalMapFile& map);
+
 // Installs "ThermalMap_AC.ini" and then "ThermalMap_DC.ini" from folder
 // `dir` into "C:\Windows\System32\drivers\UMDF\", each replacing the map
 // there whole or leaving it as it was, never read-only or hidden, with

@@ -8,11 +8,10 @@
 
 namespace {
 
-constexpr wchar_t kTableFileName[] = L"KORVPlatformTable.ini";
 constexpr wchar_t kAbsent[] = L"N/A";
 
-// Every value read from the table is cut to 99 characters.
-using TableValue = wchar_t[100];
+// Empty while the program's own folder is the kit.
+wchar_t KitFolder[kPathCapacity];
 
 // Reads `key` of `section`; "N/A" when the file, section or key is absent,
 // including when there is no path to the file.
@@ -101,11 +100,12 @@ bool EntryReadsAs(const wchar_t* tablePath, const wchar_t* section, uint32_t num
   return std::wcscmp(entry, value) == 0;
 }
 
-// Gives the result of reading the keys "1" to `count` one by one, where a
-// key without a line reads "N/A", with a few reads instead of one per
-// number: the section's lines show which keys may read as `value`, and only
-// those are read. `entries` has room for one number per line.
-int MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
+// Gives the first key that reading the keys "1" to `count` one by one finds
+// equal to `value` (0 for none), where a key without a line reads "N/A",
+// with a few reads instead of one per number: the section's lines show which
+// keys may read as `value`, and only those are read. `entries` has room for
+// one number per line.
+uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
                  int32_t count, const wchar_t* lines, uint32_t linesLength, uint32_t* entries) {
   size_t valueLength = std::wcslen(value);
   bool absentMatches = std::wcscmp(value, kAbsent) == 0;
@@ -130,21 +130,38 @@ int MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* 
     entries[entryCount++] = number * 2 + (mayMatch ? 1 : 0);
   }
 
-  // Each number once, in order; the first number without a line reads "N/A".
+  // Each number once, in order; the first number without a line reads "N/A",
+  // so for "N/A" it is tried where it stands in the order.
   std::sort(entries, entries + entryCount);
   uint32_t next = 1;
-  uint32_t firstWithoutLine = 0;
+  bool absentTried = !absentMatches;
   for (uint32_t i = 0; i < entryCount;) {
     uint32_t number = entries[i] / 2;
     bool mayMatch = false;
     for (; i < entryCount && entries[i] / 2 == number; ++i) mayMatch |= (entries[i] & 1) != 0;
-    if (firstWithoutLine == 0 && number != next) firstWithoutLine = next;
+    if (!absentTried && number != next) {
+      absentTried = true;
+      if (EntryReadsAs(tablePath, section, next, value)) return next;
+    }
     next = number + 1;
-    if (mayMatch && EntryReadsAs(tablePath, section, number, value)) return 1;
+    if (mayMatch && EntryReadsAs(tablePath, section, number, value)) return number;
   }
-  if (firstWithoutLine == 0 && next <= static_cast<uint32_t>(count)) firstWithoutLine = next;
-  return absentMatches && firstWithoutLine != 0 &&
-         EntryReadsAs(tablePath, section, firstWithoutLine, value);
+  if (!absentTried && next <= static_cast<uint32_t>(count) &&
+      EntryReadsAs(tablePath, section, next, value)) {
+    return next;
+  }
+  return 0;
+}
+
+// The program's full file name, or one in the kit folder in use, and its
+// length; kPathCapacity when it does not fit.
+uint32_t ProgramFileName(wchar_t (&name)[kPathCapacity]) {
+  if (KitFolder[0] == L'\0') return platform::GetModuleFileNameW(name, kPathCapacity);
+  if (!CopyWideText(name, kPathCapacity, KitFolder) ||
+      !AppendWideText(name, kPathCapacity, L"\\ThermalMapInstaller.exe")) {
+    return kPathCapacity;
+  }
+  return static_cast<uint32_t>(std::wcslen(name));
 }
 
 // The blanks that the wide text-to-integer conversion skips.
@@ -152,11 +169,17 @@ bool IsBlank(wchar_t c) { return c == L' ' || (c >= L'\t' && c <= L'\r'); }
 
 }  // namespace
 
+int UseKitFolder(const wchar_t* folder) {
+  if (CopyWideText(KitFolder, ArraySize(KitFolder), folder)) return 1;
+  std::fill_n(KitFolder, ArraySize(KitFolder), L'\0');
+  return 0;
+}
+
 void BuildPathBesideProgram(wchar_t* path, const wchar_t* name) {
   wchar_t moduleName[kPathCapacity] = {};
   std::fill_n(path, kPathCapacity, L'\0');
   // A name that filled the buffer may have been cut: its directory is unknown.
-  uint32_t length = platform::GetModuleFileNameW(moduleName, kPathCapacity);
+  uint32_t length = ProgramFileName(moduleName);
   if (length == 0 || length >= kPathCapacity) return;
   uint32_t slash = length;
   while (slash >= 1 && moduleName[slash] != L'\\') --slash;
@@ -170,11 +193,19 @@ void BuildPathBesideProgram(wchar_t* path, const wchar_t* name) {
   }
 }
 
-int CheckPlatformTableVersion() {
+void ReadPlatformTableValue(const wchar_t* section, const wchar_t* key, TableValue value) {
   wchar_t tablePath[kPathCapacity];
-  BuildPathBesideProgram(tablePath, kTableFileName);
+  BuildPathBesideProgram(tablePath, kPlatformTableFileName);
+  ReadTableValue(tablePath, section, key, value);
+}
+
+const wchar_t* PlatformTableSection(int tableType) {
+  return tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
+}
+
+int CheckPlatformTableVersion() {
   TableValue tag;
-  ReadTableValue(tablePath, L"Version", L"Ver", tag);
+  ReadPlatformTableValue(L"Version", L"Ver", tag);
   if (std::wcscmp(tag, L"Morlane_V4.0.0.4") == 0) return 1;
   platform::OutputDebugStringW(L"Read ini version error,");
   return 0;
@@ -193,13 +224,17 @@ int32_t ParseTableCount(const wchar_t* text) {
 }
 
 int FindInPlatformTable(const wchar_t* value, int tableType) {
+  return FindPlatformTableKey(value, tableType) != 0;
+}
+
+uint32_t FindPlatformTableKey(const wchar_t* value, int tableType) {
   // No read gives more than 99 characters.
   if (value == nullptr || std::wcslen(value) > 99 || (tableType != 0 && tableType != 130)) {
     return 0;
   }
-  const wchar_t* section = tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
+  const wchar_t* section = PlatformTableSection(tableType);
   wchar_t tablePath[kPathCapacity];
-  BuildPathBesideProgram(tablePath, kTableFileName);
+  BuildPathBesideProgram(tablePath, kPlatformTableFileName);
 
   TableValue countText;
   ReadTableValue(tablePath, section, L"TOTAL_NUM", countText);
@@ -213,8 +248,9 @@ int FindInPlatformTable(const wchar_t* value, int tableType) {
   auto* entries = lines == nullptr ? nullptr
                                    : static_cast<uint32_t*>(platform::HeapAlloc(
                                          (linesLength / 2 + 1) * sizeof(uint32_t)));
-  int found = entries != nullptr &&
-              MatchEntries(value, tablePath, section, count, lines, linesLength, entries);
+  uint32_t found = entries == nullptr ? 0
+                                      : MatchEntries(value, tablePath, section, count, lines,
+                                                     linesLength, entries);
   platform::HeapFree(entries);
   platform::HeapFree(lines);
   return found;

@@ -5,10 +5,28 @@
 
 constexpr int kPathCapacity = 260;
 
+constexpr wchar_t kPlatformTableFileName[] = L"KORVPlatformTable.ini";
+
+// Every value read from the table is cut to 99 characters.
+using TableValue = wchar_t[100];
+
+// Makes `folder` (a full path without a trailing backslash) the kit in place
+// of the program's own folder for every path beside the program; an empty
+// one makes it the program's folder again. Returns 0, and keeps the
+// program's folder, when a file name in it would not fit a path.
+int UseKitFolder(const wchar_t* folder);
+
 // Zero-fills `path` (kPathCapacity characters) and writes into it the
 // program's directory, a backslash and `name`. Leaves it empty when the
 // program's file name has no directory or the whole path does not fit.
 void BuildPathBesideProgram(wchar_t* path, const wchar_t* name);
+
+// Reads `key` of `section` of the table into `value`; "N/A" when the file,
+// section or key is absent, or there is no path to the file.
+void ReadPlatformTableValue(const wchar_t* section, const wchar_t* key, TableValue value);
+
+// "DMI_Type0_Table" for SMBIOS type 0, "DMI_Type130_Table" for type 130.
+const wchar_t* PlatformTableSection(int tableType);
 
 // Returns 1 when the table's format tag is "Morlane_V4.0.0.4"; otherwise
 // sends "Read ini version error," to the debug channel and returns 0.
@@ -19,6 +37,10 @@ int CheckPlatformTableVersion();
 // to "TOTAL_NUM", each read as the platform reads it; one without a key
 // reads "N/A". The cost follows the size of the section, not the count.
 int FindInPlatformTable(const wchar_t* value, int tableType);
+
+// The number of the first key from 1 to "TOTAL_NUM" whose entry equals
+// `value`, as FindInPlatformTable finds it; 0 when none does.
+uint32_t FindPlatformTableKey(const wchar_t* value, int tableType);
 
 // Converts text the way the wide text-to-integer conversion does: leading
 // white space, an optional sign, decimal digits up to the first other

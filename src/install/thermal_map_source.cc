@@ -13,14 +13,15 @@ wchar_t* FirstVersionToken(wchar_t* text) {
   return text;
 }
 
-void SelectThermalMapSource(wchar_t* dir) {
+PlatformMatch SelectThermalMapSource(wchar_t* dir) {
   // The BIOS version prefix wins over the platform name.
-  const wchar_t* token = FirstVersionToken(BiosVersionText);
-  if (FindInPlatformTable(token, 0)) {
-    BuildPathBesideProgram(dir, token);
-  } else if (FindInPlatformTable(BiosPlatformText, 130)) {
-    BuildPathBesideProgram(dir, BiosPlatformText);
+  PlatformMatch match = {0, 0, FirstVersionToken(BiosVersionText)};
+  match.key = FindPlatformTableKey(match.name, 0);
+  if (match.key == 0) {
+    match = {130, FindPlatformTableKey(BiosPlatformText, 130), BiosPlatformText};
   }
+  if (match.key != 0) BuildPathBesideProgram(dir, match.name);
+  return match;
 }
 
 void InstallThermalMaps() {

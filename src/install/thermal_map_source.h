@@ -2,12 +2,24 @@
 // thermal maps, and the installation stage of the run.
 #pragma once
 
+#include <cstdint>
+
+// The table entry that selected the folder: the table's SMBIOS type, the
+// number of its key (0 when neither table lists the platform) and the text
+// it matched, which names the folder.
+struct PlatformMatch {
+  int tableType;
+  uint32_t key;
+  const wchar_t* name;
+};
+
 // Writes into `dir` (260 characters) the folder beside the program named
 // after the first dot-separated token of BiosVersionText when the type 0
 // table lists it, else after BiosPlatformText when the type 130 table lists
 // it; leaves `dir` untouched when neither is listed. Cuts BiosVersionText
-// at the dot after its first token.
-void SelectThermalMapSource(wchar_t* dir);
+// at the dot after its first token. Returns the entry that matched, or the
+// type 130 lookup that did not.
+PlatformMatch SelectThermalMapSource(wchar_t* dir);
 
 // Cuts `text` in place after its first token, with "." the only delimiter,
 // and returns the token; null when the text is empty or only dots.

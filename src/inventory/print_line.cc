@@ -6,6 +6,8 @@
 
 namespace {
 
+ReportWriter Writer = nullptr;
+
 // Gathers a line's bytes and writes them out; a line longer than the buffer
 // goes out in pieces rather than being cut.
 struct LineWriter {
@@ -17,7 +19,11 @@ struct LineWriter {
     bytes[used++] = c;
   }
   void Flush() {
-    std::fwrite(bytes, 1, used, stdout);
+    if (Writer != nullptr) {
+      Writer(bytes, used);
+    } else {
+      std::fwrite(bytes, 1, used, stdout);
+    }
     used = 0;
   }
 };
@@ -80,5 +86,7 @@ void PrintLine(const wchar_t* format, ...) {
   }
   va_end(args);
   out.Flush();
-  std::fflush(stdout);
+  if (Writer == nullptr) std::fflush(stdout);
 }
+
+void SetReportWriter(ReportWriter write) { Writer = write; }

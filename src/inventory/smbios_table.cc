@@ -13,41 +13,67 @@ uint32_t ReadLittleEndian32(const uint8_t* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
+void DecodeStructure(const uint8_t* structure, const uint8_t* structureEnd, void*) {
+  if (structure[0] == 0) DecodeBiosInformation(structure, structureEnd);
+  if (structure[0] == 130) DecodeBiosPlatform(structure, structureEnd);
+}
+
 }  // namespace
 
 int ReadSmbiosTable() {
-  uint32_t size = platform::GetSystemFirmwareTable(platform::kRawSmbiosProvider, 0, nullptr, 0);
+  uint32_t filled = 0;
+  const uint8_t* block = FetchRawSmbiosBlock(filled);
+  if (block == nullptr) return 0;
+  ReportRawSmbiosBlock(block, filled);
+  return 1;
+}
+
+void ReportRawSmbiosSize(uint32_t size) {
   PrintLine(L"We need prepare %d bytes for recevie SMBIOS/DMI Table\n", static_cast<int>(size));
+}
+
+uint8_t* FetchRawSmbiosBlock(uint32_t& filled) {
+  filled = 0;
+  uint32_t size = platform::GetSystemFirmwareTable(platform::kRawSmbiosProvider, 0, nullptr, 0);
+  ReportRawSmbiosSize(size);
   // Without room for the header there is no table to report.
-  if (size < kHeaderSize) return 0;
+  if (size < kHeaderSize) return nullptr;
 
   // Held until the process ends.
   auto* block = static_cast<uint8_t*>(platform::HeapAlloc(size));
   if (block == nullptr) {
     PrintLine(L"Can not allocate memory for recevice SMBIOS/DMI table\n");
     platform::OutputDebugStringW(L"Can not allocate memory for recevice SMBIOS/DMI table");
-    return 0;
+    return nullptr;
   }
 
   // A fetch that reports more than the block (the table grew since the size
   // query) or less than a header filled nothing that can be trusted.
-  uint32_t filled = platform::GetSystemFirmwareTable(platform::kRawSmbiosProvider, 0, block, size);
-  if (filled < kHeaderSize || filled > size) return 0;
-
-  uint32_t length = ReadLittleEndian32(block + 4);
-  const uint8_t* table = block + kHeaderSize;
-  PrintLine(L"SMBIOS version:%d.%d\n", block[1], block[2]);
-  PrintLine(L"DMI Revision:%x\n", static_cast<unsigned>(block[3]));
-  PrintLine(L"Total length: %d\n", static_cast<int>(length));
-  PrintLine(L"DMI at address %p\n", static_cast<const void*>(table));
-
-  // Only the bytes the fetch filled are walked, whatever the header claims.
-  uint32_t fetchedLength = filled - kHeaderSize;
-  WalkSmbiosStructures(table, length < fetchedLength ? length : fetchedLength);
-  return 1;
+  filled = platform::GetSystemFirmwareTable(platform::kRawSmbiosProvider, 0, block, size);
+  if (filled < kHeaderSize || filled > size) return nullptr;
+  return block;
 }
 
-void WalkSmbiosStructures(const uint8_t* table, uint32_t length) {
+const uint8_t* RawSmbiosStructureTable(const uint8_t* block, uint32_t filled, uint32_t& length) {
+  // Only the bytes the fetch filled are walked, whatever the header claims.
+  uint32_t fetchedLength = filled - kHeaderSize;
+  length = ReadLittleEndian32(block + 4);
+  if (length > fetchedLength) length = fetchedLength;
+  return block + kHeaderSize;
+}
+
+void ReportRawSmbiosBlock(const uint8_t* block, uint32_t filled) {
+  uint32_t length = 0;
+  const uint8_t* table = RawSmbiosStructureTable(block, filled, length);
+  PrintLine(L"SMBIOS version:%d.%d\n", block[1], block[2]);
+  PrintLine(L"DMI Revision:%x\n", static_cast<unsigned>(block[3]));
+  PrintLine(L"Total length: %d\n", static_cast<int>(ReadLittleEndian32(block + 4)));
+  PrintLine(L"DMI at address %p\n", static_cast<const void*>(table));
+  WalkSmbiosStructures(table, length);
+}
+
+void VisitSmbiosStructures(const uint8_t* table, uint32_t length, SmbiosStructureVisitor visit,
+                           void* context) {
   const uint8_t* end = table + length;
   const uint8_t* p = table;
   while (end - p >= kStructureHeaderSize) {
@@ -62,9 +88,12 @@ void WalkSmbiosStructures(const uint8_t* table, uint32_t length) {
     if (end - q < 2) return;
     const uint8_t* next = q + 2;
 
-    if (type == 0) DecodeBiosInformation(p, next);
-    if (type == 130) DecodeBiosPlatform(p, next);
+    visit(p, next, context);
     if (type == 127 && formattedLength == kStructureHeaderSize) return;
     p = next;
   }
+}
+
+void WalkSmbiosStructures(const uint8_t* table, uint32_t length) {
+  VisitSmbiosStructures(table, length, DecodeStructure, nullptr);
 }
