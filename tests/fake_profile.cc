@@ -108,11 +108,14 @@ ProfileFile Parse(const std::wstring& text) {
       continue;
     }
     if (current == nullptr) continue;
+    // The reader keeps names and values as terminated text: a zero
+    // character from the file ends them.
+    auto terminated = [](const std::wstring& part) { return Trim(std::wstring(part.c_str())); };
     size_t equals = line.find(L'=');
     ProfileEntry entry = equals == std::wstring::npos
-                             ? ProfileEntry{line, false, L""}
-                             : ProfileEntry{Trim(line.substr(0, equals)), true,
-                                            Trim(line.substr(equals + 1))};
+                             ? ProfileEntry{terminated(line), false, L""}
+                             : ProfileEntry{terminated(line.substr(0, equals)), true,
+                                            terminated(line.substr(equals + 1))};
     current->firstEntry.emplace(Lower(entry.key), current->entries.size());
     current->entries.push_back(std::move(entry));
   }

@@ -44,20 +44,27 @@ table() {  # table TAG TYPE0_ENTRIES TYPE130_ENTRIES, entries as "n=value" lines
   printf '[Version]\r\nVer=%s\r\n[DMI_Type0_Table]\r\n%s[DMI_Type130_Table]\r\n%s' "$1" "$2" "$3"
 }
 
-# A listed BIOS version prefix installs both maps, replacing the old ones.
+# debug_messages KIT: what the run in KIT sent to the debug channel.
+debug_messages() { sed -n 's/\r$//; s/^debug: //p' "$1/stdout"; }
+
+# A listed BIOS version prefix installs both maps, replacing the old ones,
+# and sends nothing to the debug channel.
 kit=$(new_kit prefix "$(table $tag $'TOTAL_NUM=2\r\n1=QX70\r\n2=ZX81\r\n' $'TOTAL_NUM=0\r\n')" QX70 ZX81)
 prepare_driver_directory
-run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+run_in_kit "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" DebugMessages.exe ThermalMapInstaller.exe -I
+check "prefix: no debug message" "" "$(debug_messages "$kit")"
 check "prefix: AC map installed" "$(cat "$kit/ZX81/ThermalMap_AC.ini")" "$(cat "$umdf/ThermalMap_AC.ini")"
 check "prefix: DC map installed" "$(cat "$kit/ZX81/ThermalMap_DC.ini")" "$(cat "$umdf/ThermalMap_DC.ini")"
 check "prefix: nothing in syswow64" "" "$(ls "$wow_umdf" 2>/dev/null)"
 check "prefix: report printed" "Version: ZX81.0203.A"$'\r' "$(grep '^Version' "$kit/stdout")"
 
-# A format tag that differs only in letter case changes nothing.
+# A format tag that differs only in letter case changes nothing and sends
+# the version error to the debug channel.
 kit=$(new_kit tagcase "$(table morlane_v4.0.0.4 $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')" ZX81)
 prepare_driver_directory
-run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+run_in_kit "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" DebugMessages.exe ThermalMapInstaller.exe -I
 check "tag case: maps unchanged" "$old_maps" "$(installed)"
+check "tag case: debug message" "Read ini version error," "$(debug_messages "$kit")"
 
 # No match changes nothing, and the decoy at the drive's root stays there.
 kit=$(new_kit nomatch "$(table $tag $'TOTAL_NUM=1\r\n1=QX70\r\n' $'TOTAL_NUM=1\r\n1=Other\r\n')" QX70)
@@ -87,4 +94,40 @@ prepare_driver_directory
 run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
 check "largest count: kit folder's maps installed" $'kit AC\r\nkit DC\r' "$(installed)"
 check "largest count: exits 0" 0 "$(cat "$kit/status")"
+# run_on_volume KIT SIZE: runs the program from KIT, for the platform ZX81,
+# with the driver directory on a volume of SIZE that holds the old maps;
+# afterwards KIT/umdf holds what the driver directory held.
+run_on_volume() {
+  local kit=$1 size=$2
+  cp "$INSTALLER_EXE" "$kit/ThermalMapInstaller.exe"
+  prepare_driver_directory
+  rm -rf "$kit/umdf"
+  mkdir "$kit/umdf"
+  unshare -m bash -c '
+    set -euo pipefail
+    umdf=$1 kit=$2 size=$3 repo=$4
+    mount -t tmpfs -o "size=$size" none "$umdf"
+    printf "old AC\r\n" >"$umdf/ThermalMap_AC.ini"
+    printf "old DC\r\n" >"$umdf/ThermalMap_DC.ini"
+    (cd "$kit" && "$repo/scripts/run-with-firmware.sh" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" \
+        wine ThermalMapInstaller.exe -I >stdout 2>stderr </dev/null)
+    wineserver -w
+    cp -a "$umdf/." "$kit/umdf/"
+  ' volume "$umdf" "$kit" "$size" "$repo"
+}
+
+# Maps of 64 KiB each on a volume with 40 KiB free: the copies fail part way,
+# and the old maps stay whole, with no copy left beside them.
+kit=$(new_kit fulldisk "$(table $tag $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')" ZX81)
+for map in AC DC; do
+  head -c 65536 /dev/zero | tr '\0' "${map:0:1}" >"$kit/ZX81/ThermalMap_$map.ini"
+done
+run_on_volume "$kit" 48k
+check "full disk: old maps kept, nothing left" \
+  "ThermalMap_AC.ini ThermalMap_DC.ini"$'\n'"$old_maps" \
+  "$(ls "$kit/umdf" | xargs)"$'\n'"$(cat "$kit/umdf/ThermalMap_AC.ini" "$kit/umdf/ThermalMap_DC.ini")"
+run_on_volume "$kit" 1m
+check "room on the volume: new maps installed, nothing left" \
+  "ThermalMap_AC.ini ThermalMap_DC.ini $(cat "$kit/ZX81/ThermalMap_AC.ini" "$kit/ZX81/ThermalMap_DC.ini" | sha256sum)" \
+  "$(ls "$kit/umdf" | xargs) $(cat "$kit/umdf/ThermalMap_AC.ini" "$kit/umdf/ThermalMap_DC.ini" | sha256sum)"
 finish

@@ -1,30 +1,38 @@
-# Helpers of the end-to-end tests, which run the real 32-bit program under
+# Helpers of the end-to-end tests, which run the real 32-bit programs under
 # Wine. Sourced; expects INSTALLER_EXE (the cross-built program) and
-# WINEPREFIX (created here when missing) in the environment.
+# WINE_BASE_PREFIX (created here when missing) in the environment. Each test
+# runs in a fresh copy of that prefix of its own.
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 : "${INSTALLER_EXE:?the cross-built ThermalMapInstaller.exe}"
-: "${WINEPREFIX:?the Wine prefix to run in}"
-export WINEPREFIX WINEDEBUG=-all
-"$repo/scripts/setup-wine.sh" "$WINEPREFIX"
+: "${WINE_BASE_PREFIX:?the Wine prefix to copy}"
+"$repo/scripts/setup-wine.sh" "$WINE_BASE_PREFIX"
+export WINEPREFIX=$WINE_BASE_PREFIX-$(basename "$0" .sh) WINEDEBUG=-all
+rm -rf "$WINEPREFIX"
+cp -a "$WINE_BASE_PREFIX" "$WINEPREFIX"
 
 failures=0
 
-# run_installer KIT VENDOR VERSION DATE [ARGS...]: runs the program copied into
-# folder KIT, from there, with those firmware strings; its standard output
-# goes to KIT/stdout (a file: Wine's services would hold a pipe open) and its
-# exit status to KIT/status.
-run_installer() {
+# run_in_kit KIT VENDOR VERSION DATE PROGRAM [ARGS...]: runs PROGRAM (a
+# Windows command line) from folder KIT, with the installer (and the
+# test-only debugger, when built) copied there and with those firmware
+# strings; its standard output goes to KIT/stdout (a file: Wine's services
+# would hold a pipe open) and its exit status to KIT/status.
+run_in_kit() {
   local kit=$1 vendor=$2 version=$3 date=$4
   shift 4
   cp "$INSTALLER_EXE" "$kit/ThermalMapInstaller.exe"
+  [ -z "${DEBUGGER_EXE:-}" ] || cp "$DEBUGGER_EXE" "$kit/DebugMessages.exe"
   local status=0
   (cd "$kit" && "$repo/scripts/run-with-firmware.sh" "$vendor" "$version" "$date" \
-      wine ThermalMapInstaller.exe "$@" >"$kit/stdout" 2>"$kit/stderr" </dev/null) || status=$?
+      wine "$@" >"$kit/stdout" 2>"$kit/stderr" </dev/null) || status=$?
   wineserver -w
   echo "$status" >"$kit/status"
 }
+
+# run_installer KIT VENDOR VERSION DATE [ARGS...]: the installer, as above.
+run_installer() { run_in_kit "$1" "$2" "$3" "$4" ThermalMapInstaller.exe "${@:5}"; }
 
 # check NAME EXPECTED ACTUAL: counts a failure when the texts differ.
 check() {
