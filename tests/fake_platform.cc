@@ -17,6 +17,12 @@ HeapBlocks& Heap() {
   return heap;
 }
 
+// A file that CreateFileW opened, and where it reads and writes.
+struct OpenFile {
+  std::wstring path;
+  size_t position;
+};
+
 }  // namespace
 
 uint32_t CopyCut(const std::wstring& text, wchar_t* buffer, uint32_t capacity) {
@@ -161,18 +167,75 @@ bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {
   return true;
 }
 
-void* CreateFileW(const wchar_t* path) {
+void* CreateFileW(const wchar_t* path, FileAccess access) {
   FakePlatform& fake = Fake();
   auto file = fake.files.find(path);
-  if (file == fake.files.end() || (file->second.attributes & kFileAttributeReadOnly)) {
+  if (access == FileAccess::kCreateAlways) {
+    if (file != fake.files.end() && (file->second.attributes & kFileAttributeReadOnly)) {
+      return nullptr;
+    }
+    fake.calls.push_back(std::wstring(L"CreateFileW(") + path + L", CREATE_ALWAYS)");
+    fake.files[path] = FakePlatform::File();
+  } else if (file == fake.files.end() ||
+             (access == FileAccess::kWriteExisting &&
+              (file->second.attributes & kFileAttributeReadOnly))) {
     return nullptr;
   }
   ++fake.openFiles;
-  return &file->second;
+  return new OpenFile{path, 0};
+}
+
+bool ReadFile(void* handle, void* buffer, uint32_t size, uint32_t& read) {
+  auto* open = static_cast<OpenFile*>(handle);
+  read = 0;
+  auto file = Fake().files.find(open->path);
+  if (file == Fake().files.end()) return false;
+  const std::string& bytes = file->second.bytes;
+  if (open->position < bytes.size()) {
+    read = static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - open->position));
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(open->position), read,
+                static_cast<char*>(buffer));
+    open->position += read;
+  }
+  return true;
+}
+
+bool WriteFile(void* handle, const void* data, uint32_t size) {
+  FakePlatform& fake = Fake();
+  auto* open = static_cast<OpenFile*>(handle);
+  auto file = fake.files.find(open->path);
+  if (file == fake.files.end()) return false;
+  std::string& bytes = file->second.bytes;
+  size_t room = fake.writeRoom >= 0 ? static_cast<size_t>(fake.writeRoom) : SIZE_MAX;
+  size_t count = std::min<size_t>(size, room);
+  bytes.resize(std::max(bytes.size(), open->position + count));
+  std::copy_n(static_cast<const char*>(data), count,
+              bytes.begin() + static_cast<std::ptrdiff_t>(open->position));
+  open->position += count;
+  if (fake.writeRoom >= 0) fake.writeRoom -= static_cast<int64_t>(count);
+  return count == size;
+}
+
+bool GetFileSizeEx(void* handle, uint64_t& size) {
+  auto file = Fake().files.find(static_cast<OpenFile*>(handle)->path);
+  if (file == Fake().files.end()) return false;
+  size = file->second.bytes.size();
+  return true;
 }
 
 bool FlushFileBuffers(void*) { return !Fake().flushFails; }
 
-void CloseHandle(void*) { --Fake().openFiles; }
+void CloseHandle(void* handle) {
+  delete static_cast<OpenFile*>(handle);
+  --Fake().openFiles;
+}
+
+uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
+  // The current folder is C:\Work; a path with a drive is full already.
+  std::wstring full = path;
+  if (full.size() < 2 || full[1] != L':') full = L"C:\\Work\\" + full;
+  if (full.size() >= capacity) return 0;
+  return CopyCut(full, buffer, capacity);
+}
 
 }  // namespace platform

@@ -36,8 +36,10 @@ struct FakePlatform {
   };
   std::map<std::wstring, File> files;
   // Faults: each copy writes at most this many bytes and then fails (as on
-  // a full disk) when >= 0; moves or flushes fail.
+  // a full disk) when >= 0, as do writes once they wrote writeRoom bytes;
+  // moves or flushes fail.
   int64_t copyFailsAfterBytes = -1;
+  int64_t writeRoom = -1;
   bool moveFails = false;
   bool flushFails = false;
   int openFiles = 0;
@@ -59,7 +61,8 @@ size_t LiveHeapBlocks();
 
 // Puts a profile file at `path`, as its bytes on disk: UTF-16 (LE or BE) or
 // UTF-8 after a byte-order mark, else 8-bit text (Latin-1 stands in for the
-// system code page). Reads follow the platform's profile-file rules.
+// system code page). Reads follow the platform's profile-file rules. The
+// bytes are also one of the stand-in's files.
 void SetProfileFile(const std::wstring& path, const std::string& bytes);
 
 // Removes every profile file.

@@ -171,6 +171,7 @@ const ProfileSection& FindSection(const wchar_t* file, const wchar_t* name) {
 
 void SetProfileFile(const std::wstring& path, const std::string& bytes) {
   Files()[path] = Parse(Decode(bytes));
+  Fake().files[path] = {bytes};
 }
 
 void ClearProfileFiles() { Files().clear(); }

@@ -16,7 +16,7 @@ constexpr uint32_t kReadOnlyOrHidden =
 // The copy's data must be on disk before the move makes it the map, or a
 // power cut could leave a map whose name is new and whose bytes are not.
 bool FlushToDisk(const wchar_t* path) {
-  void* file = platform::CreateFileW(path);
+  void* file = platform::CreateFileW(path, platform::FileAccess::kWriteExisting);
   if (file == nullptr) return false;
   bool flushed = platform::FlushFileBuffers(file);
   platform::CloseHandle(file);

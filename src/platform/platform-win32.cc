@@ -7,6 +7,7 @@ namespace platform {
 static_assert(kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
               kFileAttributeHidden == FILE_ATTRIBUTE_HIDDEN &&
               kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
+              kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
               kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
 
 uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffer, uint32_t size) {
@@ -60,10 +61,47 @@ bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {
   return ::SetFileAttributesW(path, attributes) != FALSE;
 }
 
-void* CreateFileW(const wchar_t* path) {
-  HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+void* CreateFileW(const wchar_t* path, FileAccess access) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  switch (access) {
+    case FileAccess::kReadExisting:
+      file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      break;
+    case FileAccess::kWriteExisting:
+      file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+      break;
+    case FileAccess::kCreateAlways:
+      file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+      break;
+  }
   return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
+  DWORD count = 0;
+  bool done = ::ReadFile(file, buffer, size, &count, nullptr) != FALSE;
+  read = count;
+  return done;
+}
+
+bool WriteFile(void* file, const void* data, uint32_t size) {
+  DWORD count = 0;
+  return ::WriteFile(file, data, size, &count, nullptr) != FALSE && count == size;
+}
+
+bool GetFileSizeEx(void* file, uint64_t& size) {
+  LARGE_INTEGER bytes;
+  if (!::GetFileSizeEx(file, &bytes)) return false;
+  size = static_cast<uint64_t>(bytes.QuadPart);
+  return true;
+}
+
+uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
+  DWORD length = ::GetFullPathNameW(path, capacity, buffer, nullptr);
+  return length < capacity ? length : 0;
 }
 
 bool FlushFileBuffers(void* file) { return ::FlushFileBuffers(file) != FALSE; }

@@ -78,13 +78,36 @@ uint32_t GetFileAttributesW(const wchar_t* path);
 // failure.
 bool SetFileAttributesW(const wchar_t* path, uint32_t attributes);
 
-// Opens the existing file `path` for writing; null on failure.
-void* CreateFileW(const wchar_t* path);
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+
+// How CreateFileW opens a file: an existing one for reading, shared with
+// readers and writers; an existing one for writing; or a new or emptied one
+// for writing.
+enum class FileAccess { kReadExisting, kWriteExisting, kCreateAlways };
+
+// Opens file `path` as `access` says; null on failure.
+void* CreateFileW(const wchar_t* path, FileAccess access);
+
+// Reads up to `size` bytes at the file's position into `buffer` and sets
+// `read` to the bytes read (0 at the end); false on failure.
+bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read);
+
+// Writes `size` bytes of `data` at the file's position; false unless all
+// were written.
+bool WriteFile(void* file, const void* data, uint32_t size);
+
+// Sets `size` to the file's size in bytes; false on failure.
+bool GetFileSizeEx(void* file, uint64_t& size);
 
 // Writes the file's cached data through to the disk; false on failure.
 bool FlushFileBuffers(void* file);
 
 // Closes a file that CreateFileW opened.
 void CloseHandle(void* file);
+
+// Writes the full path of `path` (relative to the current folder) into
+// `buffer` (`capacity` characters); returns its length, or 0 on failure or
+// when it does not fit.
+uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity);
 
 }  // namespace platform

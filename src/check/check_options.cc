@@ -1,0 +1,73 @@
+#include "check/check_options.h"
+
+#include <cwchar>
+
+#include "check/json_text.h"
+
+const char kCheckUsage[] =
+    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE] [--format text|json]\n"
+    "       ThermalMapCheck --dump FILE\n"
+    "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
+    "machine, whether they are in place. Changes nothing.\n"
+    "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
+    "                   (default: this program's folder)\n"
+    "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
+    "                   block, a dmidecode --dump-bin file or a bare structure table\n"
+    "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
+    "  --format FORMAT  text (the default) or json\n"
+    "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
+    "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
+    "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
+    "the table file is absent); 3 a usage error or an unreadable input.\n";
+
+namespace {
+
+bool Is(const wchar_t* argument, const wchar_t* option) {
+  return std::wcscmp(argument, option) == 0;
+}
+
+}  // namespace
+
+int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error) {
+  if (argv[0] == nullptr) return 0;
+  bool formatGiven = false;
+  for (wchar_t** at = argv + 1; *at != nullptr; ++at) {
+    const wchar_t* option = *at;
+    if (Is(option, L"--help") || Is(option, L"-h") || Is(option, L"/?")) {
+      options.help = true;
+      continue;
+    }
+    std::wstring* value = Is(option, L"--kit")        ? &options.kit
+                          : Is(option, L"--firmware") ? &options.firmware
+                          : Is(option, L"--dump")     ? &options.dump
+                                                      : nullptr;
+    bool isFormat = Is(option, L"--format");
+    if (value == nullptr && !isFormat) {
+      error = "unknown option " + ConsoleText(option);
+      return 3;
+    }
+    if (at[1] == nullptr || at[1][0] == L'\0') {
+      error = ConsoleText(option) + " needs a value";
+      return 3;
+    }
+    const wchar_t* text = *++at;
+    if (isFormat) {
+      if (formatGiven || (!Is(text, L"text") && !Is(text, L"json"))) {
+        error = formatGiven ? "--format given twice" : "--format takes text or json";
+        return 3;
+      }
+      formatGiven = true;
+      options.json = Is(text, L"json");
+    } else if (!value->empty()) {
+      error = ConsoleText(option) + " given twice";
+      return 3;
+    } else {
+      *value = text;
+    }
+  }
+  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || formatGiven)) {
+    error = "--dump stands alone";
+    return 3;
+  }
+  return 0;
+}

@@ -1,0 +1,87 @@
+#include "check/firmware_file.h"
+
+#include "inventory/smbios_table.h"
+
+namespace {
+
+constexpr size_t kHeaderSize = 8;
+
+uint32_t Little(const std::string& bytes, size_t at, int width) {
+  uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) {
+    value = value << 8 | static_cast<uint8_t>(bytes[at + static_cast<size_t>(i)]);
+  }
+  return value;
+}
+
+std::string RawBlock(uint8_t major, uint8_t minor, uint8_t revision, const std::string& table) {
+  std::string block(kHeaderSize, '\0');
+  block[1] = static_cast<char>(major);
+  block[2] = static_cast<char>(minor);
+  block[3] = static_cast<char>(revision);
+  for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<char>(table.size() >> (8 * i));
+  return block + table;
+}
+
+void CountStructure(const uint8_t*, const uint8_t*, void* count) { ++*static_cast<int*>(count); }
+
+// Whether the walk finds at least one whole structure in `table`.
+bool HoldsStructures(const std::string& table) {
+  int count = 0;
+  VisitSmbiosStructures(reinterpret_cast<const uint8_t*>(table.data()),
+                        static_cast<uint32_t>(table.size()), CountStructure, &count);
+  return count > 0;
+}
+
+FirmwareImage Error(const char* format, const char* error) { return {"", format, error}; }
+
+// A dump whose entry point gives the table's offset and length.
+FirmwareImage DumpedTable(const std::string& bytes, const char* format, uint8_t major,
+                          uint8_t minor, uint8_t revision, uint64_t offset, uint64_t length) {
+  if (offset > bytes.size() || length > bytes.size() - offset) {
+    return Error(format, "truncated: the table the entry point gives lies past the file's end");
+  }
+  return {RawBlock(major, minor, revision, bytes.substr(offset, length)), format, nullptr};
+}
+
+}  // namespace
+
+FirmwareImage ParseFirmwareFile(const std::string& bytes) {
+  if (bytes.empty()) return Error(nullptr, "the file is empty");
+  if (bytes.size() > kLargestFirmwareFile) {
+    return Error(nullptr, "the file is too large to be a firmware table (over 16 MiB)");
+  }
+  if (bytes.compare(0, 5, "_SM3_") == 0) {
+    const char* format = "dmidecode dump (_SM3_ entry point)";
+    if (bytes.size() < 0x18) return Error(format, "truncated: the entry point is cut short");
+    uint64_t offset = Little(bytes, 0x10, 4) | uint64_t{Little(bytes, 0x14, 4)} << 32;
+    return DumpedTable(bytes, format, static_cast<uint8_t>(bytes[7]),
+                       static_cast<uint8_t>(bytes[8]), static_cast<uint8_t>(bytes[9]), offset,
+                       Little(bytes, 0x0C, 4));
+  }
+  if (bytes.compare(0, 4, "_SM_") == 0) {
+    const char* format = "dmidecode dump (_SM_ entry point)";
+    if (bytes.size() < 0x1F) return Error(format, "truncated: the entry point is cut short");
+    if (bytes.compare(0x10, 5, "_DMI_") != 0) {
+      return Error(format, "the entry point has no \"_DMI_\" part");
+    }
+    return DumpedTable(bytes, format, static_cast<uint8_t>(bytes[6]),
+                       static_cast<uint8_t>(bytes[7]), static_cast<uint8_t>(bytes[0x1E]),
+                       Little(bytes, 0x18, 4), Little(bytes, 0x16, 2));
+  }
+  // A RawSMBIOSData header: calling-method flag 0 or 1, then the version,
+  // and a length that is the rest of the file.
+  if (bytes.size() >= kHeaderSize && static_cast<uint8_t>(bytes[0]) <= 1) {
+    uint32_t length = Little(bytes, 4, 4);
+    const char* format = "RawSMBIOSData block";
+    if (length == bytes.size() - kHeaderSize) return {bytes, format, nullptr};
+    if (length > bytes.size() - kHeaderSize && length <= kLargestFirmwareFile &&
+        !HoldsStructures(bytes)) {
+      return Error(format, "truncated: the header's length reaches past the file's end");
+    }
+  }
+  if (HoldsStructures(bytes)) return {RawBlock(0, 0, 0, bytes), "bare structure table", nullptr};
+  return Error(nullptr,
+               "not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
+               "structure table");
+}

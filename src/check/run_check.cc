@@ -1,0 +1,107 @@
+#include "check/run_check.h"
+
+#include <cstdio>
+#include <string>
+
+#include "check/check_options.h"
+#include "check/check_output.h"
+#include "check/firmware_file.h"
+#include "check/json_text.h"
+#include "check/machine_check.h"
+#include "install/platform_table.h"
+#include "inventory/print_line.h"
+#include "inventory/smbios_table.h"
+#include "platform/platform.h"
+
+namespace {
+
+void Write(FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
+int Fail(const std::string& message) {
+  Write(stderr, "ThermalMapCheck: " + message + "\n");
+  return 3;
+}
+
+int UsageError(const std::string& message) {
+  Write(stderr, "ThermalMapCheck: " + message + "\n");
+  Write(stderr, kCheckUsage);
+  return 3;
+}
+
+void DiscardReport(const char*, size_t) {}
+
+// Writes this machine's table to `path` through a file beside it, so that
+// an existing file is replaced only by a whole table.
+int DumpThisMachine(const std::wstring& path) {
+  SetReportWriter(DiscardReport);
+  uint32_t size = 0;
+  const uint8_t* block = FetchRawSmbiosBlock(size);
+  SetReportWriter(nullptr);
+  std::string name = ConsoleText(path.c_str());
+  if (block == nullptr) return Fail("this machine gives no SMBIOS table to write to " + name);
+  std::wstring temporary = path + L".new";
+  void* file = platform::CreateFileW(temporary.c_str(), platform::FileAccess::kCreateAlways);
+  bool written = file != nullptr && platform::WriteFile(file, block, size) &&
+                 platform::FlushFileBuffers(file);
+  if (file != nullptr) platform::CloseHandle(file);
+  if (!written || !platform::MoveFileExW(temporary.c_str(), path.c_str())) {
+    platform::DeleteFileW(temporary.c_str());
+    return Fail(name + ": cannot be written");
+  }
+  std::printf("Wrote this machine's table (%u bytes, a RawSMBIOSData block) to %s\n",
+              static_cast<unsigned>(size), name.c_str());
+  return 0;
+}
+
+// Makes `kit` (relative to the current folder, or full) the kit folder.
+int UseKit(const std::wstring& kit) {
+  wchar_t full[kPathCapacity];
+  uint32_t length = platform::GetFullPathNameW(kit.c_str(), full, kPathCapacity);
+  // The paths in the kit add their own backslash; a drive's root keeps "C:".
+  while (length > 0 && full[length - 1] == L'\\') full[--length] = L'\0';
+  if (length == 0 || !UseKitFolder(full)) {
+    return Fail(ConsoleText(kit.c_str()) + ": the kit folder's path is too long");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunCheck(wchar_t** argv) {
+  CheckOptions options;
+  std::string error;
+  if (ParseCheckOptions(argv, options, error) != 0) return UsageError(error);
+  if (options.help) {
+    Write(stdout, kCheckUsage);
+    return 0;
+  }
+  if (!options.dump.empty()) return DumpThisMachine(options.dump);
+  if (!options.kit.empty() && UseKit(options.kit) != 0) return 3;
+
+  MachineCheck check{};
+  bool onThisMachine = options.firmware.empty();
+  if (onThisMachine) {
+    check.firmware = L"this machine";
+    check.format = "RawSMBIOSData block";
+    uint32_t size = 0;
+    ReportThisMachine(check, size);
+  } else {
+    std::string name = ConsoleText(options.firmware.c_str());
+    std::string bytes;
+    int read = ReadWholeFile(options.firmware.c_str(), bytes, kLargestFirmwareFile);
+    if (read == 0) return Fail(name + ": cannot be read");
+    if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
+    FirmwareImage image = ParseFirmwareFile(bytes);
+    if (image.error != nullptr) {
+      return Fail(name + ": " + (image.format != nullptr ? std::string(image.format) + ", " : "") +
+                  image.error);
+    }
+    check.firmware = options.firmware;
+    check.format = image.format;
+    ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
+                        static_cast<uint32_t>(image.block.size()), check);
+  }
+  JudgeMachine(check, onThisMachine);
+  Write(stdout, options.json ? MachineCheckJson(check) : MachineCheckText(check));
+  return check.exitStatus;
+}

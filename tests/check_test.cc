@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include "check/firmware_file.h"
+#include "check/json_text.h"
+#include "check/run_check.h"
+#include "install/platform_table.h"
+#include "tests/install_fixtures.h"
+
+namespace {
+
+std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// A machine's structure table: a type 0 structure with `version`, then a
+// type 130 structure with `platform` unless it is null.
+Bytes MachineTable(const std::string& version, const char* platform) {
+  Bytes table = Structure(BiosFormatted(), {"Contoso", version, "11/30/2026"});
+  if (platform != nullptr) table = Join({table, Structure(PlatformFormatted(), {platform})});
+  return Join({table, EndOfTable()});
+}
+
+const Bytes kTable = MachineTable("ABC12.0105", "Morlane");
+
+// dmidecode's entry points, with the table at offset 0x20.
+std::string SmEntryPoint(size_t tableLength) {
+  std::string entry(0x20, '\0');
+  entry.replace(0, 4, "_SM_");
+  entry[6] = 2;
+  entry[7] = 8;
+  entry.replace(0x10, 5, "_DMI_");
+  entry[0x16] = static_cast<char>(tableLength);
+  entry[0x17] = static_cast<char>(tableLength >> 8);
+  entry[0x18] = 0x20;
+  entry[0x1E] = 0x28;
+  return entry;
+}
+
+std::string Sm3EntryPoint(size_t tableLength) {
+  std::string entry(0x20, '\0');
+  entry.replace(0, 5, "_SM3_");
+  entry[7] = 3;
+  entry[8] = 4;
+  for (int i = 0; i < 4; ++i) entry[0x0C + i] = static_cast<char>(tableLength >> (8 * i));
+  entry[0x10] = 0x20;
+  return entry;
+}
+
+struct FirmwareCase {
+  const char* name;
+  std::string bytes;
+  const char* format;  // null when the file is none
+  std::string error;   // a part of the error, or empty
+  std::string header;  // the block's first four bytes
+};
+
+void PrintTo(const FirmwareCase& c, std::ostream* os) { *os << c.name; }
+
+class FirmwareFileTest : public ::testing::TestWithParam<FirmwareCase> {};
+
+TEST_P(FirmwareFileTest, RecognisesTheFormatOrSaysWhy) {
+  const FirmwareCase& c = GetParam();
+  FirmwareImage image = ParseFirmwareFile(c.bytes);
+  EXPECT_EQ(image.format == nullptr ? "" : image.format, std::string(c.format ? c.format : ""));
+  if (c.error.empty()) {
+    ASSERT_EQ(image.error, nullptr) << image.error;
+    EXPECT_EQ(image.block, c.header + AsText(RawSmbiosBlock(kTable)).substr(4));
+  } else {
+    ASSERT_NE(image.error, nullptr);
+    EXPECT_NE(std::string(image.error).find(c.error), std::string::npos) << image.error;
+  }
+}
+
+const std::string kRaw = AsText(RawSmbiosBlock(kTable));
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FirmwareFileTest,
+    ::testing::Values(
+        FirmwareCase{"RawBlock", kRaw, "RawSMBIOSData block", "", kRaw.substr(0, 4)},
+        FirmwareCase{"SmDump", SmEntryPoint(kTable.size()) + AsText(kTable),
+                     "dmidecode dump (_SM_ entry point)", "", std::string("\0\2\x8\x28", 4)},
+        FirmwareCase{"Sm3Dump", Sm3EntryPoint(kTable.size()) + AsText(kTable),
+                     "dmidecode dump (_SM3_ entry point)", "", std::string("\0\3\4\0", 4)},
+        FirmwareCase{"BareTable", AsText(kTable), "bare structure table", "",
+                     std::string(4, '\0')},
+        FirmwareCase{"Empty", "", nullptr, "empty", ""},
+        FirmwareCase{"TruncatedBlock", kRaw.substr(0, kRaw.size() - 9), "RawSMBIOSData block",
+                     "truncated", ""},
+        FirmwareCase{"TruncatedSmTable", SmEntryPoint(kTable.size() + 1) + AsText(kTable),
+                     "dmidecode dump (_SM_ entry point)", "truncated", ""},
+        FirmwareCase{"TruncatedSm3EntryPoint", "_SM3_\x18\x01", "dmidecode dump (_SM3_ entry point)",
+                     "truncated", ""},
+        FirmwareCase{"SmWithoutDmi", "_SM_" + std::string(0x40, 'x'),
+                     "dmidecode dump (_SM_ entry point)", "_DMI_", ""},
+        FirmwareCase{"Garbled", "[Version]\r\nVer=Morlane_V4.0.0.4\r\n", nullptr,
+                     "not a firmware table", ""},
+        FirmwareCase{"Oversized", std::string(kLargestFirmwareFile + 1, '\0'), nullptr,
+                     "too large", ""}),
+    CaseName());
+
+TEST(JsonTextTest, EscapesControlsAndMendsUtf16) {
+  struct Case {
+    std::wstring text;
+    std::string json;
+  };
+  for (const Case& c : std::vector<Case>{
+           {L"plain", "\"plain\""},
+           {L"q\"b\\s/", "\"q\\\"b\\\\s/\""},
+           {L"\n\r\t\x01\x1f", "\"\\n\\r\\t\\u0001\\u001f\""},
+           {L"\x00e9\x20ac", "\"\xc3\xa9\xe2\x82\xac\""},
+           {std::wstring{wchar_t(0xD83D), wchar_t(0xDE00)}, "\"\xf0\x9f\x98\x80\""},
+           {std::wstring{wchar_t(0xD83D), L'x', wchar_t(0xDE00)}, "\"\xef\xbf\xbdx\xef\xbf\xbd\""},
+       }) {
+    std::string out;
+    AppendJsonString(out, c.text.c_str());
+    EXPECT_EQ(out, c.json) << ::testing::PrintToString(c.text);
+  }
+  std::string out;
+  AppendJsonString(out, nullptr);
+  EXPECT_EQ(out, "null");
+}
+
+constexpr wchar_t kDump[] = L"C:\\Dumps\\machine.bin";
+
+class CheckTest : public InstallTest {
+ protected:
+  void SetUp() override {
+    InstallTest::SetUp();
+    UseKitFolder(L"");
+    Fake().moduleFileName = L"C:\\Tools\\ThermalMapCheck.exe";
+  }
+  void TearDown() override {
+    UseKitFolder(L"");
+    InstallTest::TearDown();
+  }
+
+  // A platform folder of the kit with both maps.
+  static void Folder(const std::wstring& dir) {
+    Fake().files[dir + L"\\ThermalMap_AC.ini"] = {AnsiBytes(dir) + " AC"};
+    Fake().files[dir + L"\\ThermalMap_DC.ini"] = {AnsiBytes(dir) + " DC"};
+  }
+
+  // Runs the checker with `arguments`; its standard output goes to `out`.
+  static int Check(std::vector<std::wstring> arguments, std::string& out) {
+    arguments.insert(arguments.begin(), L"ThermalMapCheck.exe");
+    std::vector<wchar_t*> argv;
+    for (std::wstring& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    int status = RunCheck(argv.data());
+    out = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::GetCapturedStderr();
+    return status;
+  }
+};
+
+struct DecisionCase {
+  const char* name;
+  Bytes table;
+  std::wstring kitTable;  // empty: no table file
+  int exitStatus;
+  std::vector<std::string> fields;  // parts of the JSON output
+};
+
+void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.name; }
+
+class DecisionTest : public CheckTest, public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(DecisionTest, DecidesAsTheInstaller) {
+  const DecisionCase& c = GetParam();
+  Fake().files[kDump] = {AsText(RawSmbiosBlock(c.table))};
+  if (!c.kitTable.empty()) SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(c.kitTable));
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane-S", L"C:\\Kit\\"}) Folder(dir);
+  Folder(L"C:\\Kit\\" + std::wstring(99, L'v'));
+  Fake().files[L"C:\\Kit\\NoDc\\ThermalMap_AC.ini"] = {"AC"};
+  std::string out;
+  EXPECT_EQ(Check({L"--kit", L"C:\\Kit\\", L"--firmware", kDump, L"--format", L"json"}, out),
+            c.exitStatus);
+  for (const std::string& field : c.fields) EXPECT_NE(out.find(field), std::string::npos) << field << "\n" << out;
+  EXPECT_NE(out.find("\"exit_status\":" + std::to_string(c.exitStatus) + "}"), std::string::npos);
+  EXPECT_EQ(Fake().openFiles, 0);
+}
+
+const std::wstring kKitTable = std::wstring(kTag) +
+                               L"[DMI_Type0_Table]\nTOTAL_NUM=2\n1=ABC12\n2=NoDc\n"
+                               L"[DMI_Type130_Table]\nTOTAL_NUM=2\n1=Morlane\n2=Morlane-S\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Kits, DecisionTest,
+    ::testing::Values(
+        DecisionCase{"PrefixWins", kTable, kKitTable, 0,
+                     {"\"bios_version\":\"ABC12.0105\"", "\"token\":\"ABC12\"",
+                      "\"platform_name\":\"Morlane\"",
+                      "\"match\":{\"table\":\"DMI_Type0_Table\",\"key\":\"1\"}",
+                      "\"folder\":\"C:\\\\Kit\\\\ABC12\"",
+                      "\"source\":\"C:\\\\Kit\\\\ABC12\\\\ThermalMap_DC.ini\",\"source_exists\":true,"
+                      "\"installed\":null",
+                      "\"firmware\":\"C:\\\\Dumps\\\\machine.bin\",\"format\":\"RawSMBIOSData block\""}},
+        DecisionCase{"PlatformName", MachineTable("XYZ9.01", "Morlane-S"), kKitTable, 0,
+                     {"\"match\":{\"table\":\"DMI_Type130_Table\",\"key\":\"2\"}",
+                      "\"folder\":\"C:\\\\Kit\\\\Morlane-S\""}},
+        DecisionCase{"NoPlatformStructureMatchesEmptyEntry", MachineTable("XYZ9.01", nullptr),
+                     std::wstring(kTag) + L"[DMI_Type130_Table]\nTOTAL_NUM=1\n1=\n", 0,
+                     {"\"platform_name\":null", "\"folder\":\"C:\\\\Kit\\\\\"",
+                      "\"source\":\"C:\\\\Kit\\\\\\\\ThermalMap_AC.ini\""}},
+        DecisionCase{"NoMatch", MachineTable("XYZ9.01", "Other"), kKitTable, 1,
+                     {"\"match\":null", "\"folder\":null", "\"no_folder_reason\":\"no entry matches\""}},
+        DecisionCase{"DcMissingFromFolder", MachineTable("NoDc.01", nullptr), kKitTable, 1,
+                     {"\"source\":\"C:\\\\Kit\\\\NoDc\\\\ThermalMap_DC.ini\",\"source_exists\":false"}},
+        DecisionCase{"TagMismatch", kTable, L"[Version]\nVer=morlane_v4.0.0.4\n", 2,
+                     {"\"tag\":{\"value\":\"morlane_v4.0.0.4\",\"ok\":false}", "\"match\":null",
+                      "\"no_folder_reason\":\"the tag fails\""}},
+        DecisionCase{"TableMissing", kTable, L"", 2,
+                     {"\"tag\":{\"value\":\"N/A\",\"ok\":false}",
+                      "\"no_folder_reason\":\"the table file is absent\""}},
+        DecisionCase{"NinetyNineCharacterEntry", MachineTable(std::string(99, 'v'), nullptr),
+                     std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=1\n1=" +
+                         std::wstring(99, L'v') + L"\n",
+                     0, {"\"match\":{\"table\":\"DMI_Type0_Table\",\"key\":\"1\"}"}},
+        DecisionCase{"SaturatedCount", kTable,
+                     std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=99999999999\n7=ABC12\n", 0,
+                     {"\"total_num\":\"99999999999\",\"count\":2147483647",
+                      "\"match\":{\"table\":\"DMI_Type0_Table\",\"key\":\"7\"}"}}),
+    CaseName());
+
+// On this machine the report is the installer's, and the installed maps
+// are compared with the kit's byte for byte.
+TEST_F(CheckTest, ThisMachineComparesTheInstalledMaps) {
+  Fake().firmware = RawSmbiosBlock(kTable);
+  Fake().moduleFileName = L"C:\\Kit\\ThermalMapCheck.exe";
+  SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(kKitTable));
+  Folder(L"C:\\Kit\\ABC12");
+  ::testing::internal::CaptureStdout();
+  ReadSmbiosTable();
+  std::string installerReport = ::testing::internal::GetCapturedStdout();
+  auto masked = [](std::string text) {
+    size_t at = text.find("DMI at address ");
+    return at == std::string::npos ? text : text.replace(at + 15, sizeof(void*) * 2, "ADDRESS");
+  };
+  const std::wstring ac = L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini";
+  const std::wstring dc = L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini";
+  struct Case {
+    const char* installedAc;  // null: not installed
+    const char* installedDc;
+    int exitStatus;
+    std::string installed;
+  };
+  for (const Case& c : std::vector<Case>{
+           {nullptr, nullptr, 1, "AC.ini: C:\\Kit\\ABC12\\ThermalMap_AC.ini exists; installed: not installed"},
+           {"C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC", 0, "DC.ini: C:\\Kit\\ABC12\\ThermalMap_DC.ini exists; installed: in place"},
+           {"C:\\Kit\\ABC12 AC", "old DC", 1, "DC.ini: C:\\Kit\\ABC12\\ThermalMap_DC.ini exists; installed: differs"}}) {
+    Fake().files.erase(ac);
+    Fake().files.erase(dc);
+    if (c.installedAc != nullptr) Fake().files[ac] = {c.installedAc};
+    if (c.installedDc != nullptr) Fake().files[dc] = {c.installedDc};
+    Fake().calls.clear();
+    std::string out;
+    EXPECT_EQ(Check({}, out), c.exitStatus);
+    EXPECT_EQ(masked(out.substr(0, out.find("\n\n") + 1)), masked(installerReport));
+    EXPECT_NE(out.find(c.installed), std::string::npos) << out;
+    EXPECT_EQ(Fake().calls, (std::vector<std::wstring>{L"Wow64EnableWow64FsRedirection(FALSE)",
+                                                       L"Wow64EnableWow64FsRedirection(TRUE)"}));
+  }
+}
+
+// The dump replaces an existing file only with the whole table.
+TEST_F(CheckTest, DumpWritesTheWholeTableOrNothing) {
+  Fake().firmware = RawSmbiosBlock(kTable);
+  for (int64_t room : {-1, 10}) {
+    Fake().files[kDump] = {"earlier dump"};
+    Fake().writeRoom = room;
+    std::string out;
+    EXPECT_EQ(Check({L"--dump", kDump}, out), room < 0 ? 0 : 3);
+    EXPECT_EQ(Fake().files[kDump].bytes, room < 0 ? kRaw : "earlier dump");
+    EXPECT_EQ(Fake().files.count(std::wstring(kDump) + L".new"), 0u);
+    EXPECT_EQ(Fake().openFiles, 0);
+  }
+}
+
+TEST_F(CheckTest, CommandLineErrorsExitThree) {
+  Fake().files[L"C:\\Dumps\\text.txt"] = {"not a table"};
+  for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
+           {L"--frimware", kDump},
+           {L"--firmware"},
+           {L"--format", L"xml"},
+           {L"--firmware", kDump, L"--firmware", kDump},
+           {L"--dump", kDump, L"--format", L"json"},
+           {L"--firmware", L"C:\\Dumps\\absent.bin"},
+           {L"--firmware", L"C:\\Dumps\\text.txt"}}) {
+    std::string out;
+    EXPECT_EQ(Check(arguments, out), 3) << ::testing::PrintToString(arguments);
+    EXPECT_EQ(out, "");
+  }
+  std::string out;
+  EXPECT_EQ(Check({L"/?"}, out), 0);
+  EXPECT_EQ(out.rfind("usage: ThermalMapCheck", 0), 0u);
+}
+
+}  // namespace

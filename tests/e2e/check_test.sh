@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The checker, the real 32-bit program under Wine, beside the installer in a
+# kit: the same report, the state of the maps before and after an install,
+# a wrong kit, and replays of crafted firmware files in the three formats.
+source "$(dirname "$0")/wine-lib.sh"
+: "${CHECKER_EXE:?the cross-built ThermalMapCheck.exe}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+umdf="$WINEPREFIX/drive_c/windows/system32/drivers/UMDF"
+rm -rf "$umdf"
+mkdir -p "$umdf"
+
+# new_kit NAME TAG: a kit whose type 0 table lists ZX81 and QX70, each with
+# its maps.
+new_kit() {
+  local kit="$work/$1"
+  mkdir -p "$kit"
+  printf '[Version]\r\nVer=%s\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=QX70\r\n2=ZX81\r\n' "$2" \
+    >"$kit/KORVPlatformTable.ini"
+  for platform in QX70 ZX81; do
+    mkdir -p "$kit/$platform"
+    printf '[Limits]\r\nMap=%s AC\r\n' "$platform" >"$kit/$platform/ThermalMap_AC.ini"
+    printf '[Limits]\r\nMap=%s DC\r\n' "$platform" >"$kit/$platform/ThermalMap_DC.ini"
+  done
+  cp "$CHECKER_EXE" "$kit/ThermalMapCheck.exe"
+  echo "$kit"
+}
+
+# check_in KIT [ARGS...]: the checker from KIT on this machine, whose BIOS
+# version is ZX81.0203.A.
+check_in() { run_in_kit "$1" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" ThermalMapCheck.exe "${@:2}"; }
+masked() { sed -E 's/(DMI at address )[0-9A-F]{8}/\1ADDRESS/'; }
+# The checker's text output begins with the report, closed by a blank line.
+report_part() { sed '/^\r$/,$d' "$1" | masked; }
+# json FILE EXPRESSION: the expression over the JSON object d in FILE.
+json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$@"; }
+kit_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+kit=$(new_kit kit Morlane_V4.0.0.4)
+check_in "$kit"
+check "before the install: exit 1" 1 "$(cat "$kit/status")"
+check "before the install: not installed" \
+  "  ThermalMap_AC.ini: $(kit_path "$kit")\\ZX81\\ThermalMap_AC.ini exists; installed: not installed" \
+  "$(grep '^  ThermalMap_AC.ini' "$kit/stdout" | tr -d '\r')"
+cp "$kit/stdout" "$work/check-report"
+
+run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+check "the checker's report is the installer's" "$(masked <"$kit/stdout")" \
+  "$(report_part "$work/check-report")"
+check_in "$kit" --format json
+check "after the install: exit 0, both maps in place" "0 in place|in place 0" \
+  "$(cat "$kit/status") $(json "$kit/stdout" "'|'.join(m['installed'] for m in d['maps']), d['exit_status']" | tr -d "(),'")"
+check "after the install: the decision" "ZX81.0203.A ZX81 DMI_Type0_Table 2 None" \
+  "$(json "$kit/stdout" "' '.join(map(str, [d['bios_version'], d['token'], d['match']['table'], d['match']['key'], d['platform_name']]))")"
+
+printf 'changed\r\n' >"$umdf/ThermalMap_DC.ini"
+check_in "$kit"
+check "a changed map: exit 1, differs" "1 installed: differs" \
+  "$(cat "$kit/status") $(grep -o 'DC.ini: .*' "$kit/stdout" | grep -o 'installed: [a-z ]*')"
+
+kit=$(new_kit badtag Morlane_V4.0.0.3)
+check_in "$kit"
+check "a tag mismatch: exit 2" 2 "$(cat "$kit/status")"
+
+# A machine with two type 0 structures (the second one counts), a type 130
+# platform name and no end-of-table structure, as each of the three files.
+python3 - "$work" <<'PY'
+import struct, sys
+def structure(formatted, strings):
+    formatted[1] = len(formatted)
+    return bytes(formatted) + b"".join(s + b"\0" for s in strings) + b"\0"
+bios = lambda version: structure([0, 0, 0, 0, 1, 2, 0, 0xE8, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4],
+                                 [b"Contoso", version, b"12/01/2026"])
+table = bios(b"QX70.0101") + structure([130, 0, 1, 0, 1], [b"Morlane-S"]) + bios(b"ZX81.0203.A")
+out = sys.argv[1]
+open(out + "/raw.bin", "wb").write(struct.pack("<BBBBI", 0, 3, 2, 0, len(table)) + table)
+sm = bytearray(0x20); sm[0:4] = b"_SM_"; sm[6:8] = bytes([2, 8]); sm[0x10:0x15] = b"_DMI_"
+struct.pack_into("<HI", sm, 0x16, len(table), 0x20); sm[0x1E] = 0x28
+open(out + "/sm.bin", "wb").write(bytes(sm) + table)
+sm3 = bytearray(0x20); sm3[0:5] = b"_SM3_"; sm3[7:10] = bytes([3, 4, 0])
+struct.pack_into("<IQ", sm3, 0x0C, len(table), 0x20)
+open(out + "/sm3.bin", "wb").write(bytes(sm3) + table)
+open(out + "/DMI", "wb").write(table)
+PY
+kit=$(new_kit replays Morlane_V4.0.0.4)
+expected_blocks='Version: QX70.0101|BIOSPlatform: Morlane-S|Version: ZX81.0203.A'
+for file in raw.bin sm.bin DMI; do
+  cp "$work/$file" "$kit/"
+  check_in "$kit" --firmware "$file"
+  check "replay $file: the report's blocks, the folder" \
+    "$expected_blocks|  Folder: $(kit_path "$kit")\\ZX81|0" \
+    "$(grep -E '^(Version|BIOSPlatform): |^  Folder: ' "$kit/stdout" | tr -d '\r' | paste -sd '|')|$(cat "$kit/status")"
+done
+check "replay: the format is named" "Firmware: DMI (bare structure table)" \
+  "$(grep '^Firmware: ' "$kit/stdout" | tr -d '\r')"
+finish
