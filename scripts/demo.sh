@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the program and runs it under Wine with -I from the example kit, on
-# a machine whose firmware reports the example BIOS strings below.
+# Builds the programs and runs the installer under Wine with -I from the
+# example kit, on a machine whose firmware reports the example BIOS strings
+# below; then the checker from the kit shows what was installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -17,7 +18,7 @@ rm -f "$umdf/ThermalMap_AC.ini" "$umdf/ThermalMap_DC.ini"
 kit=build/demo-kit
 rm -rf "$kit"
 cp -r examples/kit "$kit"
-cp build/windows-x86/ThermalMapInstaller.exe "$kit/"
+cp build/windows-x86/ThermalMapInstaller.exe build/windows-x86/ThermalMapCheck.exe "$kit/"
 (cd "$kit" && ../../scripts/run-with-firmware.sh "Contoso Ltd" "MRL01.0105" "12/01/2026" \
    wine ThermalMapInstaller.exe -I >report.txt </dev/null)
 wineserver -w
@@ -26,3 +27,11 @@ for map in ThermalMap_AC.ini ThermalMap_DC.ini; do
   echo '--- installed C:\Windows\System32\drivers\UMDF\'"$map:"
   cat "$umdf/$map" 2>/dev/null || echo "(not installed)"
 done
+
+echo '--- ThermalMapCheck.exe after the install:'
+status=0
+(cd "$kit" && ../../scripts/run-with-firmware.sh "Contoso Ltd" "MRL01.0105" "12/01/2026" \
+   wine ThermalMapCheck.exe >check.txt </dev/null) || status=$?
+wineserver -w
+cat "$kit/check.txt"
+echo "(exit status $status)"

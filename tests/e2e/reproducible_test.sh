@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Two clean builds of the program, one from this tree and one from a copy of
-# it elsewhere, give the same bytes as each other and as the tested program:
-# no link timestamp, source or build path, or date in the image.
+# Two clean builds of the programs, one from this tree and one from a copy
+# of it elsewhere, give the same bytes as each other and as the tested
+# programs: no link timestamp, source or build path, or date in the images.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-exe=${INSTALLER_EXE:?the cross-built ThermalMapInstaller.exe}
+: "${INSTALLER_EXE:?the cross-built ThermalMapInstaller.exe}"
+: "${CHECKER_EXE:?the cross-built ThermalMapCheck.exe}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/copy"
@@ -16,6 +17,9 @@ build() {  # build SOURCE BUILD
 }
 build "$repo" "$work/first"
 build "$work/copy" "$work/second-build"
-cmp "$work/first/ThermalMapInstaller.exe" "$work/second-build/ThermalMapInstaller.exe"
-cmp "$work/first/ThermalMapInstaller.exe" "$exe"
-echo "reproducible: $(sha256sum <"$exe" | cut -c1-16)"
+for exe in "$INSTALLER_EXE" "$CHECKER_EXE"; do
+  name=$(basename "$exe")
+  cmp "$work/first/$name" "$work/second-build/$name"
+  cmp "$work/first/$name" "$exe"
+  echo "reproducible: $name $(sha256sum <"$exe" | cut -c1-16)"
+done
