@@ -169,7 +169,9 @@ TEST_P(DecisionTest, DecidesAsTheInstaller) {
   const DecisionCase& c = GetParam();
   Fake().files[kDump] = {AsText(RawSmbiosBlock(c.table))};
   if (!c.kitTable.empty()) SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(c.kitTable));
-  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane-S", L"C:\\Kit\\"}) Folder(dir);
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane", L"C:\\Kit\\Morlane-S", L"C:\\Kit\\"}) {
+    Folder(dir);
+  }
   Folder(L"C:\\Kit\\" + std::wstring(99, L'v'));
   Fake().files[L"C:\\Kit\\NoDc\\ThermalMap_AC.ini"] = {"AC"};
   std::string out;
@@ -181,7 +183,7 @@ TEST_P(DecisionTest, DecidesAsTheInstaller) {
 }
 
 const std::wstring kKitTable = std::wstring(kTag) +
-                               L"[DMI_Type0_Table]\nTOTAL_NUM=2\n1=ABC12\n2=NoDc\n"
+                               L"[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n"
                                L"[DMI_Type130_Table]\nTOTAL_NUM=2\n1=Morlane\n2=Morlane-S\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -204,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "\"source\":\"C:\\\\Kit\\\\\\\\ThermalMap_AC.ini\""}},
         DecisionCase{"NoMatch", MachineTable("XYZ9.01", "Other"), kKitTable, 1,
                      {"\"match\":null", "\"folder\":null", "\"no_folder_reason\":\"no entry matches\""}},
-        DecisionCase{"DcMissingFromFolder", MachineTable("NoDc.01", nullptr), kKitTable, 1,
+        DecisionCase{"DcMissingFromFolder", MachineTable("NoDc.01", nullptr),
+                     std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=1\n1=NoDc\n", 2,
                      {"\"source\":\"C:\\\\Kit\\\\NoDc\\\\ThermalMap_DC.ini\",\"source_exists\":false"}},
         DecisionCase{"TagMismatch", kTable, L"[Version]\nVer=morlane_v4.0.0.4\n", 2,
                      {"\"tag\":{\"value\":\"morlane_v4.0.0.4\",\"ok\":false}", "\"match\":null",
@@ -228,7 +231,7 @@ TEST_F(CheckTest, ThisMachineComparesTheInstalledMaps) {
   Fake().firmware = RawSmbiosBlock(kTable);
   Fake().moduleFileName = L"C:\\Kit\\ThermalMapCheck.exe";
   SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(kKitTable));
-  Folder(L"C:\\Kit\\ABC12");
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane", L"C:\\Kit\\Morlane-S"}) Folder(dir);
   ::testing::internal::CaptureStdout();
   ReadSmbiosTable();
   std::string installerReport = ::testing::internal::GetCapturedStdout();

@@ -154,7 +154,12 @@ bool DeleteFileW(const wchar_t* path) {
 uint32_t GetFileAttributesW(const wchar_t* path) {
   FakePlatform& fake = Fake();
   auto file = fake.files.find(path);
-  return file == fake.files.end() ? kInvalidFileAttributes : file->second.attributes;
+  if (file != fake.files.end()) return file->second.attributes;
+  // A folder is there while a file is in it.
+  std::wstring folder = std::wstring(path) + L"\\";
+  auto inside = fake.files.lower_bound(folder);
+  bool isFolder = inside != fake.files.end() && inside->first.compare(0, folder.size(), folder) == 0;
+  return isFolder ? kFileAttributeDirectory : kInvalidFileAttributes;
 }
 
 bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {

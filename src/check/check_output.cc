@@ -75,6 +75,11 @@ std::string MachineCheckText(const MachineCheck& check) {
   std::string text = check.report + "\n";
   text += "Firmware: " + Wide(check.firmware) + " (" + check.format + ")\n";
   text += "Kit: " + Wide(check.kit) + "\n";
+  text += check.findings.empty() ? "Kit findings: none\n" : "Kit findings:\n";
+  for (const KitFinding& finding : check.findings) {
+    text += "  " + Wide(finding.file) + (finding.line > 0 ? ":" + std::to_string(finding.line) : "") +
+            ": " + (finding.error ? "error " : "warning ") + finding.code + ": " + finding.message + "\n";
+  }
   text += "Decision:\n";
   text += "  Tag: " + Quoted(check.tag) + (check.tagOk ? " passes\n" : " fails\n");
   text += "  BIOS version: " + Quoted(check.biosVersion) + ", token " +
@@ -151,6 +156,17 @@ std::string MachineCheckJson(const MachineCheck& check) {
     json += ",\"installed\":";
     const char* installed = InstalledName(map.installed);
     AppendJsonString(json, installed != nullptr ? Widened(installed).c_str() : nullptr);
+    json += "}";
+  }
+  json += "],\"findings\":[";
+  for (size_t i = 0; i < check.findings.size(); ++i) {
+    const KitFinding& finding = check.findings[i];
+    json += std::string(i == 0 ? "" : ",") + "{\"severity\":\"" + (finding.error ? "error" : "warning") +
+            "\",\"code\":\"" + finding.code + "\",\"file\":";
+    string(json, finding.file);
+    json += ",\"line\":" + (finding.line > 0 ? std::to_string(finding.line) : std::string("null")) +
+            ",\"message\":";
+    string(json, Widened(finding.message));
     json += "}";
   }
   json += "],\"installer\":";

@@ -69,6 +69,10 @@ InstalledState CompareInstalled(const MapCheck& map) {
 
 int ExitStatus(const MachineCheck& check, bool onThisMachine) {
   if (!check.tableExists || !check.tagOk) return 2;
+  if (std::any_of(check.findings.begin(), check.findings.end(),
+                  [](const KitFinding& finding) { return finding.error; })) {
+    return 2;
+  }
   if (check.folder.empty()) return 1;
   for (const MapCheck& map : check.maps) {
     if (!map.sourceExists) return 1;
@@ -144,6 +148,7 @@ void JudgeMachine(MachineCheck& check, bool onThisMachine) {
     if (onThisMachine) map.installed = CompareInstalled(map);
   }
   if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
+  check.findings = FindKitMistakes();
   check.exitStatus = ExitStatus(check, onThisMachine);
 }
 

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "check/kit_findings.h"
 #include "install/deploy.h"
 
 enum class InstalledState { kNotChecked, kInPlace, kDiffers, kNotInstalled };
@@ -34,6 +36,7 @@ struct MachineCheck {
   std::wstring folder;   // empty when none was selected
   TableCheck tables[2];  // DMI_Type0_Table, DMI_Type130_Table
   MapCheck maps[2];      // AC, then DC
+  std::vector<KitFinding> findings;
   int matchTableType;    // the table whose key matched; meaningful with matchKey
   uint32_t matchKey;     // 0 when no entry matched or nothing was looked up
   int exitStatus;
@@ -54,7 +57,7 @@ const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
 // Takes the kit's decision for the reported machine, as the installer's
 // installation stage would, and with `onThisMachine` compares the installed
-// maps with the kit's; sets the exit status.
+// maps with the kit's; gathers the kit's findings and sets the exit status.
 void JudgeMachine(MachineCheck& check, bool onThisMachine);
 
 // Reads the whole file `path` into `bytes`: 1 when it did, 0 when the file

@@ -62,6 +62,15 @@ kit=$(new_kit badtag Morlane_V4.0.0.3)
 check_in "$kit"
 check "a tag mismatch: exit 2" 2 "$(cat "$kit/status")"
 
+# The kit with mistakes: each finding's code and line, from the JSON.
+kit="$work/mistakes"
+cp -r "$repo/examples/kit-with-mistakes" "$kit"
+cp "$CHECKER_EXE" "$kit/"
+check_in "$kit" --format json
+check "kit with mistakes: exit 2, the findings where they stand" \
+  "2 count-text:5 number-without-key:5 map-missing:6 entry-blanks:7 folder-missing:7 key-not-canonical:8 key-beyond-count:9 entry-null-string:13 folder-missing:13 key-repeated:15" \
+  "$(cat "$kit/status") $(json "$kit/stdout" "' '.join(f['code'] + ':' + str(f['line']) for f in d['findings'])")"
+
 # A machine with two type 0 structures (the second one counts), a type 130
 # platform name and no end-of-table structure, as each of the three files.
 python3 - "$work" <<'PY'
