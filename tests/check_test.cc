@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "check/firmware_file.h"
+#include "check/fleet_check.h"
 #include "check/json_text.h"
 #include "check/run_check.h"
 #include "install/platform_table.h"
@@ -279,13 +280,59 @@ TEST_F(CheckTest, DumpWritesTheWholeTableOrNothing) {
   }
 }
 
+// A fleet: a folder of dumps in three formats and a broken file, and an
+// inventory export with quoted cells; each distinct pair is judged once.
+TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
+  SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(kKitTable));
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane", L"C:\\Kit\\Morlane-S"}) Folder(dir);
+  Bytes other = MachineTable("XYZ9.01", "Morlane-S");
+  Fake().files[L"C:\\Dumps\\a-raw.bin"] = {kRaw};
+  Fake().files[L"C:\\Dumps\\b-sm.bin"] = {SmEntryPoint(kTable.size()) + AsText(kTable)};
+  Fake().files[L"C:\\Dumps\\c-bare"] = {AsText(other)};
+  Fake().files[L"C:\\Dumps\\d-broken.txt"] = {"not a table"};
+  Fake().files[L"C:\\fleet.csv"] = {
+      "name,bios_version,platform_name\r\n\"PC, 7\",\"ABC12.0105\",Morlane\r\nPC8,\"QQ1\"\"x\",\r\n"};
+  std::string csv;
+  EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"C:\\Dumps", L"--firmware", L"C:\\fleet.csv",
+                   L"--format", L"csv"},
+                  csv),
+            1);
+  EXPECT_EQ(csv,
+            "name,bios_version,platform_name,token,table,key,folder\n"
+            "a-raw.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12\n"
+            "b-sm.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12\n"
+            "c-bare,XYZ9.01,Morlane-S,XYZ9,DMI_Type130_Table,2,C:\\Kit\\Morlane-S\n"
+            "d-broken.txt,,,,,,\n"
+            "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12\n"
+            "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,\n");
+  // The same fleet once more as JSON: the profile reads are those of three
+  // distinct pairs, however many machines share them.
+  Fake().profileReads = 0;
+  std::string json;
+  EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"C:\\Dumps\\a-raw.bin", L"--format", L"json"}, json), 0);
+  int onePair = Fake().profileReads;
+  Fake().profileReads = 0;
+  EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"C:\\Dumps", L"--firmware", L"C:\\fleet.csv",
+                   L"--format", L"json"},
+                  json),
+            1);
+  EXPECT_LE(Fake().profileReads, 3 * onePair);
+  EXPECT_NE(json.find("\"summary\":{\"machines\":6,\"folders\":[{\"folder\":\"C:\\\\Kit\\\\ABC12\",\"machines\":3},"
+                      "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"unreadable\":1}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("{\"name\":\"d-broken.txt\",\"error\":"), std::string::npos);
+  EXPECT_EQ(json.find("\"report\""), std::string::npos);
+  EXPECT_EQ(Fake().openFiles, 0);
+}
+
 TEST_F(CheckTest, CommandLineErrorsExitThree) {
   Fake().files[L"C:\\Dumps\\text.txt"] = {"not a table"};
   for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
            {L"--frimware", kDump},
            {L"--firmware"},
            {L"--format", L"xml"},
-           {L"--firmware", kDump, L"--firmware", kDump},
+           {L"--kit", L"C:\\Kit", L"--kit", L"C:\\Kit"},
            {L"--dump", kDump, L"--format", L"json"},
            {L"--firmware", L"C:\\Dumps\\absent.bin"},
            {L"--firmware", L"C:\\Dumps\\text.txt"}}) {

@@ -235,6 +235,43 @@ void CloseHandle(void* handle) {
   --Fake().openFiles;
 }
 
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  // Only "FOLDER\\*" is listed: the files and folders right inside it.
+  std::wstring folder(pattern);
+  if (folder.size() < 2 || folder.compare(folder.size() - 2, 2, L"\\*") != 0) return nullptr;
+  folder.pop_back();
+  auto* entries = new std::vector<std::pair<std::wstring, bool>>();
+  for (const auto& [path, file] : Fake().files) {
+    if (path.compare(0, folder.size(), folder) != 0) continue;
+    std::wstring rest = path.substr(folder.size());
+    size_t slash = rest.find(L'\\');
+    std::pair<std::wstring, bool> entry{rest.substr(0, slash), slash != std::wstring::npos};
+    if (entries->empty() || entries->back() != entry) entries->push_back(entry);
+  }
+  ++Fake().openFiles;
+  if (!FindNextFileW(entries, name, capacity, isFolder)) {
+    FindClose(entries);
+    return nullptr;
+  }
+  return entries;
+}
+
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  auto* entries = static_cast<std::vector<std::pair<std::wstring, bool>>*>(listing);
+  if (entries->empty()) return false;
+  CopyCut(entries->front().first, name, capacity);
+  isFolder = entries->front().second;
+  entries->erase(entries->begin());
+  return true;
+}
+
+void FindClose(void* listing) {
+  delete static_cast<std::vector<std::pair<std::wstring, bool>>*>(listing);
+  --Fake().openFiles;
+}
+
+bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
+
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   // The current folder is C:\Work; a path with a drive is full already.
   std::wstring full = path;

@@ -42,7 +42,8 @@ struct FakePlatform {
   int64_t writeRoom = -1;
   bool moveFails = false;
   bool flushFails = false;
-  int openFiles = 0;
+  int openFiles = 0;  // and folder listings
+  bool standardErrorIsConsole = false;
 
   // What the program did, in order: debug messages, redirection switches
   // and file operations, each as one line such as "CopyFileW(a, b, FALSE)".

@@ -79,6 +79,19 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"Encoding", kHead + "; caf\xe9\r\nTOTAL_NUM=1\r\n1=ABC12\r\n", "encoding", 4}),
     CaseName());
 
+TEST_F(KitFindingsTest, FolderUnlisted) {
+  SetProfileFile(kTablePath, kHead + "TOTAL_NUM=1\n1=ABC12\n");
+  Maps(L"C:\\Kit\\ABC12");
+  Maps(L"C:\\Kit\\Spare", false);
+  Fake().files[L"C:\\Kit\\Empty\\readme.txt"] = {"no maps"};
+  std::vector<KitFinding> findings = FindKitMistakes();
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(std::string(findings[0].code), "folder-unlisted");
+  EXPECT_EQ(findings[0].file, L"Spare");
+  EXPECT_EQ(findings[0].line, 0);
+  EXPECT_EQ(Fake().openFiles, 0);
+}
+
 // A kit folder so deep that a platform folder's map paths do not fit.
 TEST_F(KitFindingsTest, PathTooLong) {
   std::wstring kit = L"C:\\" + std::wstring(200, L'k');

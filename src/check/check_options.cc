@@ -5,20 +5,24 @@
 #include "check/json_text.h"
 
 const char kCheckUsage[] =
-    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE] [--format text|json]\n"
+    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV]... [--format text|json|csv]\n"
     "       ThermalMapCheck --dump FILE\n"
     "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
     "machine, whether they are in place. Changes nothing.\n"
     "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
     "                   (default: this program's folder)\n"
     "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
-    "                   block, a dmidecode --dump-bin file or a bare structure table\n"
+    "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
+    "                   a folder (each file one machine) or a CSV inventory with the\n"
+    "                   columns bios_version and platform_name; may be given again\n"
     "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
-    "  --format FORMAT  text (the default) or json\n"
+    "  --format FORMAT  text (the default), json, or csv (one row per machine)\n"
     "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
     "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
     "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
-    "the table file is absent); 3 a usage error or an unreadable input.\n";
+    "the table file is absent, or an error finding); 3 a usage error or an unreadable\n"
+    "input. For several machines: 0 each gets a folder with both maps, 1 some do\n"
+    "not, 2 error findings, 3 none could be read.\n";
 
 namespace {
 
@@ -37,12 +41,12 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       options.help = true;
       continue;
     }
-    std::wstring* value = Is(option, L"--kit")        ? &options.kit
-                          : Is(option, L"--firmware") ? &options.firmware
-                          : Is(option, L"--dump")     ? &options.dump
-                                                      : nullptr;
+    std::wstring* value = Is(option, L"--kit")    ? &options.kit
+                          : Is(option, L"--dump") ? &options.dump
+                                                  : nullptr;
     bool isFormat = Is(option, L"--format");
-    if (value == nullptr && !isFormat) {
+    bool isFirmware = Is(option, L"--firmware");
+    if (value == nullptr && !isFormat && !isFirmware) {
       error = "unknown option " + ConsoleText(option);
       return 3;
     }
@@ -51,13 +55,17 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       return 3;
     }
     const wchar_t* text = *++at;
-    if (isFormat) {
-      if (formatGiven || (!Is(text, L"text") && !Is(text, L"json"))) {
-        error = formatGiven ? "--format given twice" : "--format takes text or json";
+    if (isFirmware) {
+      options.firmware.push_back(text);
+    } else if (isFormat) {
+      if (formatGiven || (!Is(text, L"text") && !Is(text, L"json") && !Is(text, L"csv"))) {
+        error = formatGiven ? "--format given twice" : "--format takes text, json or csv";
         return 3;
       }
       formatGiven = true;
-      options.json = Is(text, L"json");
+      options.format = Is(text, L"json")  ? OutputFormat::kJson
+                       : Is(text, L"csv") ? OutputFormat::kCsv
+                                          : OutputFormat::kText;
     } else if (!value->empty()) {
       error = ConsoleText(option) + " given twice";
       return 3;

@@ -2,18 +2,21 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+enum class OutputFormat { kText, kJson, kCsv };
 
 struct CheckOptions {
-  std::wstring kit;       // empty: the checker's own folder
-  std::wstring firmware;  // empty: this machine's table
-  std::wstring dump;      // non-empty: write this machine's table there and stop
-  bool json = false;
+  std::wstring kit;                    // empty: the checker's own folder
+  std::vector<std::wstring> firmware;  // none: this machine's table
+  std::wstring dump;                   // non-empty: write this machine's table there and stop
+  OutputFormat format = OutputFormat::kText;
   bool help = false;
 };
 
 // Reads `argv` (program name first, closed by a null entry) into `options`;
 // returns 0, or sets `error` and returns 3 for an unknown option, a missing
-// or wrong value, or an option given twice.
+// or wrong value, or an option other than --firmware given twice.
 int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error);
 
 // The usage text, ending in a line break.

@@ -70,16 +70,21 @@ std::string TableLine(const MachineCheck& check, int index) {
 
 }  // namespace
 
+std::string FindingsText(const std::vector<KitFinding>& findings) {
+  std::string text = findings.empty() ? "Kit findings: none\n" : "Kit findings:\n";
+  for (const KitFinding& finding : findings) {
+    text += "  " + Wide(finding.file) + (finding.line > 0 ? ":" + std::to_string(finding.line) : "") +
+            ": " + (finding.error ? "error " : "warning ") + finding.code + ": " + finding.message + "\n";
+  }
+  return text;
+}
+
 std::string MachineCheckText(const MachineCheck& check) {
   bool onThisMachine = check.maps[0].installed != InstalledState::kNotChecked;
   std::string text = check.report + "\n";
   text += "Firmware: " + Wide(check.firmware) + " (" + check.format + ")\n";
   text += "Kit: " + Wide(check.kit) + "\n";
-  text += check.findings.empty() ? "Kit findings: none\n" : "Kit findings:\n";
-  for (const KitFinding& finding : check.findings) {
-    text += "  " + Wide(finding.file) + (finding.line > 0 ? ":" + std::to_string(finding.line) : "") +
-            ": " + (finding.error ? "error " : "warning ") + finding.code + ": " + finding.message + "\n";
-  }
+  text += FindingsText(check.findings);
   text += "Decision:\n";
   text += "  Tag: " + Quoted(check.tag) + (check.tagOk ? " passes\n" : " fails\n");
   text += "  BIOS version: " + Quoted(check.biosVersion) + ", token " +
@@ -103,17 +108,34 @@ std::string MachineCheckText(const MachineCheck& check) {
   return text;
 }
 
-std::string MachineCheckJson(const MachineCheck& check) {
+std::string FindingsJson(const std::vector<KitFinding>& findings) {
+  std::string json = "[";
+  for (size_t i = 0; i < findings.size(); ++i) {
+    const KitFinding& finding = findings[i];
+    json += std::string(i == 0 ? "" : ",") + "{\"severity\":\"" + (finding.error ? "error" : "warning") +
+            "\",\"code\":\"" + finding.code + "\",\"file\":";
+    AppendJsonString(json, finding.file.c_str());
+    json += ",\"line\":" + (finding.line > 0 ? std::to_string(finding.line) : std::string("null")) +
+            ",\"message\":";
+    AppendJsonString(json, Widened(finding.message).c_str());
+    json += "}";
+  }
+  return json + "]";
+}
+
+std::string MachineJsonFields(const MachineCheck& check, bool withReport) {
   bool onThisMachine = check.maps[0].installed != InstalledState::kNotChecked;
   auto string = [](std::string& out, const std::wstring& text) { AppendJsonString(out, text.c_str()); };
-  std::string json = "{\"firmware\":";
+  std::string json = "\"firmware\":";
   string(json, check.firmware);
   json += ",\"format\":";
   string(json, Widened(check.format));
   json += ",\"kit\":";
   string(json, check.kit);
-  json += ",\"report\":";
-  string(json, Widened(check.report));
+  if (withReport) {
+    json += ",\"report\":";
+    string(json, Widened(check.report));
+  }
   json += ",\"bios_version\":";
   string(json, check.biosVersion);
   json += ",\"platform_name\":";
@@ -158,19 +180,12 @@ std::string MachineCheckJson(const MachineCheck& check) {
     AppendJsonString(json, installed != nullptr ? Widened(installed).c_str() : nullptr);
     json += "}";
   }
-  json += "],\"findings\":[";
-  for (size_t i = 0; i < check.findings.size(); ++i) {
-    const KitFinding& finding = check.findings[i];
-    json += std::string(i == 0 ? "" : ",") + "{\"severity\":\"" + (finding.error ? "error" : "warning") +
-            "\",\"code\":\"" + finding.code + "\",\"file\":";
-    string(json, finding.file);
-    json += ",\"line\":" + (finding.line > 0 ? std::to_string(finding.line) : std::string("null")) +
-            ",\"message\":";
-    string(json, Widened(finding.message));
-    json += "}";
-  }
   json += "],\"installer\":";
   string(json, Widened(InstallerAction(check, onThisMachine)));
-  json += ",\"exit_status\":" + std::to_string(check.exitStatus) + "}\n";
   return json;
+}
+
+std::string MachineCheckJson(const MachineCheck& check) {
+  return "{" + MachineJsonFields(check, true) + ",\"findings\":" + FindingsJson(check.findings) +
+         ",\"exit_status\":" + std::to_string(check.exitStatus) + "}\n";
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "check/machine_check.h"
 
@@ -10,3 +11,11 @@ std::string MachineCheckText(const MachineCheck& check);
 
 // One JSON object with the fields the text shows, and a line break.
 std::string MachineCheckJson(const MachineCheck& check);
+
+// The machine's JSON fields (without braces, findings and exit status),
+// with or without the report.
+std::string MachineJsonFields(const MachineCheck& check, bool withReport);
+
+// The kit's findings as lines under "Kit findings:", and as a JSON list.
+std::string FindingsText(const std::vector<KitFinding>& findings);
+std::string FindingsJson(const std::vector<KitFinding>& findings);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwctype>
+#include <iterator>
 
 #include "check/json_text.h"
 #include "check/machine_check.h"
@@ -140,25 +141,14 @@ bool LooksNumbered(const std::wstring& name) {
   return !name.empty() && ((name[0] >= L'0' && name[0] <= L'9') || name[0] == L'+' || name[0] == L'-');
 }
 
-bool IsDirectory(const wchar_t* path) {
-  uint32_t attributes = platform::GetFileAttributesW(path);
-  return attributes != platform::kInvalidFileAttributes &&
-         (attributes & platform::kFileAttributeDirectory) != 0;
-}
-
-bool IsFile(const wchar_t* path) {
-  uint32_t attributes = platform::GetFileAttributesW(path);
-  return attributes != platform::kInvalidFileAttributes &&
-         (attributes & platform::kFileAttributeDirectory) == 0;
-}
-
 void Add(std::vector<KitFinding>& findings, bool error, const char* code, int line,
          const std::string& message) {
   findings.push_back({error, code, kPlatformTableFileName, line, message});
 }
 
 // The checks of one listed entry: its text as read, and its folder.
-void CheckEntry(const KeyLine& key, int tableType, std::vector<KitFinding>& findings) {
+void CheckEntry(const KeyLine& key, int tableType, std::vector<std::wstring>& named,
+                std::vector<KitFinding>& findings) {
   std::string where = ConsoleText(PlatformTableSection(tableType));
   where += ": key " + ConsoleText(key.name.c_str());
   std::wstring value = Trimmed(key.written);
@@ -192,6 +182,7 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<KitFinding>& find
     Add(findings, false, "entry-has-dot", key.line, where + ": a BIOS version prefix never holds \".\", so this entry never matches");
     return;
   }
+  named.push_back(Lower(value));
   wchar_t folder[kPathCapacity];
   BuildPathBesideProgram(folder, value.c_str());
   wchar_t source[kPathCapacity] = {};
@@ -204,7 +195,7 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<KitFinding>& find
     Add(findings, true, "path-too-long", key.line, where + ": the paths of folder \"" + name + "\" do not fit 259 characters, so nothing is installed");
     return;
   }
-  if (!IsDirectory(folder)) {
+  if (!IsFolder(folder)) {
     Add(findings, true, "folder-missing", key.line, where + ": there is no folder \"" + name + "\", so the copies fail and nothing is installed");
     return;
   }
@@ -220,7 +211,8 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<KitFinding>& find
   }
 }
 
-void CheckTable(const TableText& table, int tableType, std::vector<KitFinding>& findings) {
+void CheckTable(const TableText& table, int tableType, std::vector<std::wstring>& named,
+                std::vector<KitFinding>& findings) {
   const wchar_t* sectionName = PlatformTableSection(tableType);
   const SectionLines* section = Section(table, sectionName);
   // A kit may leave a table out; only a table that is there must count.
@@ -274,7 +266,7 @@ void CheckTable(const TableText& table, int tableType, std::vector<KitFinding>& 
       continue;
     }
     numbers.push_back(number);
-    if (key.hasValue) CheckEntry(key, tableType, findings);
+    if (key.hasValue) CheckEntry(key, tableType, named, findings);
   }
   // Numbers of the count without a key, one finding per run of them.
   std::sort(numbers.begin(), numbers.end());
@@ -292,6 +284,42 @@ void CheckTable(const TableText& table, int tableType, std::vector<KitFinding>& 
     }
     next = std::max(next, number + 1);
   }
+}
+
+// Folders of the kit that hold a map but that no entry names (folder
+// names match without regard to letter case, as the file system finds them).
+void CheckUnlistedFolders(const std::vector<std::wstring>& named, std::vector<KitFinding>& findings) {
+  wchar_t pattern[kPathCapacity];
+  BuildPathBesideProgram(pattern, L"*");
+  if (pattern[0] == L'\0') return;
+  wchar_t name[kPathCapacity];
+  bool isFolder = false;
+  void* listing = platform::FindFirstFileW(pattern, name, kPathCapacity, isFolder);
+  if (listing == nullptr) return;
+  std::vector<std::wstring> unlisted;
+  do {
+    std::wstring folder = name;
+    if (!isFolder || folder == L"." || folder == L".." ||
+        std::find(named.begin(), named.end(), Lower(folder)) != named.end()) {
+      continue;
+    }
+    wchar_t dir[kPathCapacity];
+    wchar_t source[kPathCapacity];
+    BuildPathBesideProgram(dir, name);
+    bool holdsMap = false;
+    for (const ThermalMapFile& map : kThermalMapFiles) {
+      holdsMap |= BuildThermalMapSourceName(source, kPathCapacity, dir, map) && IsFile(source);
+    }
+    if (holdsMap) unlisted.push_back(folder);
+  } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
+  platform::FindClose(listing);
+  std::sort(unlisted.begin(), unlisted.end());
+  std::transform(unlisted.begin(), unlisted.end(), std::back_inserter(findings),
+                 [](const std::wstring& folder) {
+                   return KitFinding{false, "folder-unlisted", folder, 0,
+                                     "the folder holds maps, but no entry names it, so no "
+                                     "machine gets them"};
+                 });
 }
 
 }  // namespace
@@ -322,9 +350,16 @@ std::vector<KitFinding> FindKitMistakes() {
         std::string("the tag is \"") + ConsoleText(tag) + "\", not \"Morlane_V4.0.0.4\"" +
             (caseOnly ? " (only the letter case differs)" : "") + ", so nothing is installed");
   }
-  CheckTable(table, 0, findings);
-  CheckTable(table, 130, findings);
+  std::vector<std::wstring> named;
+  CheckTable(table, 0, named, findings);
+  CheckTable(table, 130, named, findings);
+  CheckUnlistedFolders(named, findings);
   std::stable_sort(findings.begin(), findings.end(),
                    [](const KitFinding& a, const KitFinding& b) { return a.line < b.line; });
   return findings;
+}
+
+bool HoldsErrors(const std::vector<KitFinding>& findings) {
+  return std::any_of(findings.begin(), findings.end(),
+                     [](const KitFinding& finding) { return finding.error; });
 }

@@ -17,3 +17,6 @@ struct KitFinding {
 // The findings of the kit in use (the program's folder or UseKitFolder's),
 // in file order.
 std::vector<KitFinding> FindKitMistakes();
+
+// Whether any of `findings` is an error.
+bool HoldsErrors(const std::vector<KitFinding>& findings);

@@ -48,12 +48,6 @@ void EndReport(MachineCheck& check, const uint8_t* block, uint32_t size) {
   check.hasPlatform = HoldsPlatformStructure(block, size);
 }
 
-bool FileExists(const wchar_t* path) {
-  uint32_t attributes = platform::GetFileAttributesW(path);
-  return attributes != platform::kInvalidFileAttributes &&
-         (attributes & platform::kFileAttributeDirectory) == 0;
-}
-
 // The installed map against the kit's, read as the installer writes them:
 // with redirection off.
 InstalledState CompareInstalled(const MapCheck& map) {
@@ -69,10 +63,6 @@ InstalledState CompareInstalled(const MapCheck& map) {
 
 int ExitStatus(const MachineCheck& check, bool onThisMachine) {
   if (!check.tableExists || !check.tagOk) return 2;
-  if (std::any_of(check.findings.begin(), check.findings.end(),
-                  [](const KitFinding& finding) { return finding.error; })) {
-    return 2;
-  }
   if (check.folder.empty()) return 1;
   for (const MapCheck& map : check.maps) {
     if (!map.sourceExists) return 1;
@@ -104,7 +94,7 @@ void JudgeMachine(MachineCheck& check, bool onThisMachine) {
   check.kit = path;
   if (check.kit.size() > 1) check.kit.pop_back();  // the backslash before the empty name
   BuildPathBesideProgram(path, kPlatformTableFileName);
-  check.tableExists = path[0] != L'\0' && FileExists(path);
+  check.tableExists = path[0] != L'\0' && IsFile(path);
 
   TableValue value;
   ReadPlatformTableValue(L"Version", L"Ver", value);
@@ -143,12 +133,11 @@ void JudgeMachine(MachineCheck& check, bool onThisMachine) {
     if (folder[0] != L'\0' &&
         BuildThermalMapSourceName(source, ArraySize(source), folder, kThermalMapFiles[i])) {
       map.source = source;
-      map.sourceExists = FileExists(source);
+      map.sourceExists = IsFile(source);
     }
     if (onThisMachine) map.installed = CompareInstalled(map);
   }
   if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
-  check.findings = FindKitMistakes();
   check.exitStatus = ExitStatus(check, onThisMachine);
 }
 
@@ -175,4 +164,16 @@ int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit) {
   platform::CloseHandle(file);
   bytes.resize(used);
   return read ? 1 : 0;
+}
+
+bool IsFile(const wchar_t* path) {
+  uint32_t attributes = platform::GetFileAttributesW(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) == 0;
+}
+
+bool IsFolder(const wchar_t* path) {
+  uint32_t attributes = platform::GetFileAttributesW(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) != 0;
 }

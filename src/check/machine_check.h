@@ -2,6 +2,7 @@
 // installer's own functions, and whether the maps it installs are in place.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -34,8 +35,8 @@ struct MachineCheck {
   std::wstring token;
   std::wstring tag;
   std::wstring folder;   // empty when none was selected
-  TableCheck tables[2];  // DMI_Type0_Table, DMI_Type130_Table
-  MapCheck maps[2];      // AC, then DC
+  std::array<TableCheck, 2> tables;  // DMI_Type0_Table, DMI_Type130_Table
+  std::array<MapCheck, 2> maps;      // AC, then DC
   std::vector<KitFinding> findings;
   int matchTableType;    // the table whose key matched; meaningful with matchKey
   uint32_t matchKey;     // 0 when no entry matched or nothing was looked up
@@ -57,9 +58,13 @@ const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
 // Takes the kit's decision for the reported machine, as the installer's
 // installation stage would, and with `onThisMachine` compares the installed
-// maps with the kit's; gathers the kit's findings and sets the exit status.
+// maps with the kit's; sets the exit status (the kit's findings aside).
 void JudgeMachine(MachineCheck& check, bool onThisMachine);
 
 // Reads the whole file `path` into `bytes`: 1 when it did, 0 when the file
 // cannot be read, 2 when it is larger than `limit` bytes.
 int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit);
+
+// Whether `path` names a file, or a folder.
+bool IsFile(const wchar_t* path);
+bool IsFolder(const wchar_t* path);

@@ -6,7 +6,9 @@
 #include "check/check_options.h"
 #include "check/check_output.h"
 #include "check/firmware_file.h"
+#include "check/fleet_check.h"
 #include "check/json_text.h"
+#include "check/kit_findings.h"
 #include "check/machine_check.h"
 #include "install/platform_table.h"
 #include "inventory/print_line.h"
@@ -78,6 +80,10 @@ int RunCheck(wchar_t** argv) {
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
   if (!options.kit.empty() && UseKit(options.kit) != 0) return 3;
 
+  bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
+               (options.firmware.size() == 1 && IsFolder(options.firmware[0].c_str()));
+  if (fleet) return RunFleet(options);
+
   MachineCheck check{};
   bool onThisMachine = options.firmware.empty();
   if (onThisMachine) {
@@ -86,22 +92,28 @@ int RunCheck(wchar_t** argv) {
     uint32_t size = 0;
     ReportThisMachine(check, size);
   } else {
-    std::string name = ConsoleText(options.firmware.c_str());
+    const std::wstring& file = options.firmware[0];
+    std::string name = ConsoleText(file.c_str());
     std::string bytes;
-    int read = ReadWholeFile(options.firmware.c_str(), bytes, kLargestFirmwareFile);
+    int read = ReadWholeFile(file.c_str(), bytes, kLargestFirmwareFile);
     if (read == 0) return Fail(name + ": cannot be read");
     if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
+    std::vector<InventoryRow> inventory;
+    if (ParseInventoryCsv(bytes, inventory)) return RunFleet(options);
     FirmwareImage image = ParseFirmwareFile(bytes);
     if (image.error != nullptr) {
       return Fail(name + ": " + (image.format != nullptr ? std::string(image.format) + ", " : "") +
                   image.error);
     }
-    check.firmware = options.firmware;
+    check.firmware = file;
     check.format = image.format;
     ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
                         static_cast<uint32_t>(image.block.size()), check);
   }
   JudgeMachine(check, onThisMachine);
-  Write(stdout, options.json ? MachineCheckJson(check) : MachineCheckText(check));
+  check.findings = FindKitMistakes();
+  if (HoldsErrors(check.findings)) check.exitStatus = 2;
+  Write(stdout, options.format == OutputFormat::kJson ? MachineCheckJson(check)
+                                                     : MachineCheckText(check));
   return check.exitStatus;
 }

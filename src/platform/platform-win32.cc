@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace platform {
 
 static_assert(kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
@@ -97,6 +99,46 @@ bool GetFileSizeEx(void* file, uint64_t& size) {
   if (!::GetFileSizeEx(file, &bytes)) return false;
   size = static_cast<uint64_t>(bytes.QuadPart);
   return true;
+}
+
+namespace {
+
+// Copies a listing entry's name; a name that does not fit is passed over.
+bool TakeFoundName(const WIN32_FIND_DATAW& found, wchar_t* name, uint32_t capacity,
+                   bool& isFolder) {
+  size_t length = ::wcslen(found.cFileName);
+  if (length >= capacity) return false;
+  ::wmemcpy(name, found.cFileName, length + 1);
+  isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return true;
+}
+
+}  // namespace
+
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  WIN32_FIND_DATAW found;
+  HANDLE listing = ::FindFirstFileW(pattern, &found);
+  if (listing == INVALID_HANDLE_VALUE) return nullptr;
+  if (TakeFoundName(found, name, capacity, isFolder) || FindNextFileW(listing, name, capacity, isFolder)) {
+    return listing;
+  }
+  ::FindClose(listing);
+  return nullptr;
+}
+
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  WIN32_FIND_DATAW found;
+  while (::FindNextFileW(listing, &found)) {
+    if (TakeFoundName(found, name, capacity, isFolder)) return true;
+  }
+  return false;
+}
+
+void FindClose(void* listing) { ::FindClose(listing); }
+
+bool StandardErrorIsConsole() {
+  DWORD mode = 0;
+  return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
 }
 
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {

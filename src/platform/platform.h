@@ -105,6 +105,20 @@ bool FlushFileBuffers(void* file);
 // Closes a file that CreateFileW opened.
 void CloseHandle(void* file);
 
+// Starts a listing of the folder entries that `pattern` (such as
+// "C:\\Dumps\\*") names: writes the first one's name into `name` (`capacity`
+// characters) and whether it is a folder; null when there is none.
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder);
+
+// The listing's next entry, as FindFirstFileW; false after the last.
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder);
+
+// Ends a listing.
+void FindClose(void* listing);
+
+// Whether standard error is a console (GetConsoleMode answers for it).
+bool StandardErrorIsConsole();
+
 // Writes the full path of `path` (relative to the current folder) into
 // `buffer` (`capacity` characters); returns its length, or 0 on failure or
 // when it does not fit.

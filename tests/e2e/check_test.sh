@@ -102,4 +102,19 @@ for file in raw.bin sm.bin DMI; do
 done
 check "replay: the format is named" "Firmware: DMI (bare structure table)" \
   "$(grep '^Firmware: ' "$kit/stdout" | tr -d '\r')"
+# A fleet: the folder of the three files and a broken one, as text (rows
+# and summary) and as CSV read back by python3's csv module.
+mkdir "$kit/dumps"
+cp "$work/raw.bin" "$work/sm.bin" "$work/DMI" "$kit/dumps/"
+printf 'not a table\r\n' >"$kit/dumps/notes.txt"
+check_in "$kit" --firmware dumps
+check "fleet: a row per file, the summary, exit 1" \
+  "DMI ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|notes.txt error:|raw.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|sm.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|3 in $(kit_path "$kit")\\ZX81|0 with no match|1 unreadable|1" \
+  "$(grep -E '^(DMI|notes.txt|raw.bin|sm.bin) ' "$kit/stdout" | tr -d '\r' | awk '{ if ($2 == "error:") print $1, $2; else print $1, $2, $3, $4, $5, $6 }' | sed 's/ *$//' | paste -sd '|')|$(sed -n 's/^  \([0-9]\)/\1/p' "$kit/stdout" | tr -d '\r' | paste -sd '|')|$(cat "$kit/status")"
+check_in "$kit" --firmware dumps --format csv
+check "fleet: the CSV" \
+  "DMI,ZX81,2,ZX81 notes.txt,,, raw.bin,ZX81,2,ZX81 sm.bin,ZX81,2,ZX81" \
+  "$(python3 -c 'import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline="")))
+print(" ".join(",".join([r["name"], r["token"], r["key"], r["folder"].rsplit("\\", 1)[-1]]) for r in rows))' "$kit/stdout")"
 finish

@@ -1,0 +1,342 @@
+#include "check/fleet_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <map>
+
+#include "check/check_output.h"
+#include "check/firmware_file.h"
+#include "check/json_text.h"
+#include "check/kit_findings.h"
+#include "check/machine_check.h"
+#include "common/wide_text.h"
+#include "install/platform_table.h"
+#include "inventory/bios_decoders.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Larger folders show their progress on a console.
+constexpr size_t kProgressFrom = 1000;
+
+struct FleetRow {
+  std::wstring name;
+  std::string error;  // why the file gives no machine, or empty
+  MachineCheck check;
+};
+
+std::vector<std::vector<std::string>> CsvRecords(const std::string& bytes) {
+  std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+  bool quoted = false;
+  size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  for (; at < bytes.size(); ++at) {
+    char c = bytes[at];
+    std::string& field = records.back().back();
+    if (quoted) {
+      if (c != '"') {
+        field += c;
+      } else if (at + 1 < bytes.size() && bytes[at + 1] == '"') {
+        field += '"';
+        ++at;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      records.back().emplace_back();
+    } else if (c == '\r' || c == '\n') {
+      if (c == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') ++at;
+      records.emplace_back(1);
+    } else {
+      field += c;
+    }
+  }
+  if (records.back().size() == 1 && records.back()[0].empty()) records.pop_back();
+  return records;
+}
+
+std::string Trim(const std::string& text) {
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+std::wstring FileName(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The files right inside `folder`, by name.
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  wchar_t name[kPathCapacity];
+  bool isFolder = false;
+  void* listing = platform::FindFirstFileW((folder + L"\\*").c_str(), name, kPathCapacity, isFolder);
+  if (listing == nullptr) return files;
+  do {
+    if (!isFolder) files.push_back(folder + L"\\" + name);
+  } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
+  platform::FindClose(listing);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Judges machines, each distinct pair of BIOS version and platform name once.
+class FleetJudge {
+ public:
+  void Judge(FleetRow& row) {
+    MachineCheck& check = row.check;
+    std::wstring pair = check.biosVersion + L'\n' + (check.hasPlatform ? L"1" : L"0") + check.platformName;
+    auto judged = decisions_.find(pair);
+    if (judged == decisions_.end()) {
+      CopyWideText(BiosVersionText, ArraySize(BiosVersionText), check.biosVersion.c_str());
+      CopyWideText(BiosPlatformText, ArraySize(BiosPlatformText), check.platformName.c_str());
+      JudgeMachine(check, false);
+      decisions_.emplace(pair, check);
+      return;
+    }
+    std::wstring firmware = check.firmware;
+    std::string format = check.format;
+    check = judged->second;
+    check.firmware = firmware;
+    check.format = format;
+  }
+
+ private:
+  std::map<std::wstring, MachineCheck> decisions_;
+};
+
+void AddDump(const std::wstring& path, const std::string& bytes, FleetJudge& judge,
+             std::vector<FleetRow>& rows) {
+  FleetRow row{FileName(path), "", MachineCheck{}};
+  FirmwareImage image = ParseFirmwareFile(bytes);
+  if (image.error != nullptr) {
+    row.error = (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error;
+    rows.push_back(row);
+    return;
+  }
+  row.check.firmware = path;
+  row.check.format = image.format;
+  ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
+                      static_cast<uint32_t>(image.block.size()), row.check);
+  judge.Judge(row);
+  rows.push_back(row);
+}
+
+void AddFile(const std::wstring& path, FleetJudge& judge, std::vector<FleetRow>& rows) {
+  std::string bytes;
+  int read = ReadWholeFile(path.c_str(), bytes, kLargestFirmwareFile);
+  if (read != 1) {
+    rows.push_back({FileName(path),
+                    read == 0 ? "cannot be read" : "too large to be a firmware table (over 16 MiB)",
+                    MachineCheck{}});
+    return;
+  }
+  std::vector<InventoryRow> inventory;
+  if (!ParseInventoryCsv(bytes, inventory)) {
+    AddDump(path, bytes, judge, rows);
+    return;
+  }
+  for (const InventoryRow& machine : inventory) {
+    FleetRow row{machine.name, "", MachineCheck{}};
+    if (machine.name.empty()) {
+      row.error = "a row of " + ConsoleText(FileName(path).c_str()) + " lacks its cells";
+      rows.push_back(row);
+      continue;
+    }
+    row.check.firmware = path;
+    row.check.format = "inventory row";
+    row.check.biosVersion = machine.biosVersion;
+    row.check.hasPlatform = !machine.platformName.empty();
+    row.check.platformName = machine.platformName;
+    judge.Judge(row);
+    rows.push_back(row);
+  }
+}
+
+std::string Cell(const std::wstring& text) { return ConsoleText(text.c_str()); }
+
+// The row's cells: name, BIOS version, platform name, token, table, key,
+// folder.
+std::vector<std::string> Cells(const FleetRow& row) {
+  const MachineCheck& check = row.check;
+  if (!row.error.empty()) return {Cell(row.name), "", "", "", "", "", ""};
+  bool matched = check.matchKey != 0;
+  return {Cell(row.name),
+          Cell(check.biosVersion),
+          check.hasPlatform ? Cell(check.platformName) : "",
+          check.hasToken ? Cell(check.token) : "",
+          matched ? Cell(PlatformTableSection(check.matchTableType)) : "",
+          matched ? std::to_string(check.matchKey) : "",
+          Cell(check.folder)};
+}
+
+bool HasBothMaps(const FleetRow& row) {
+  return row.error.empty() && !row.check.folder.empty() && row.check.maps[0].sourceExists &&
+         row.check.maps[1].sourceExists;
+}
+
+std::string TextRows(const std::vector<FleetRow>& rows) {
+  std::vector<std::vector<std::string>> table = {
+      {"NAME", "BIOS VERSION", "PLATFORM NAME", "TOKEN", "TABLE", "KEY", "FOLDER"}};
+  std::transform(rows.begin(), rows.end(), std::back_inserter(table), Cells);
+  std::vector<size_t> widths(7, 0);
+  for (const auto& cells : table) {
+    for (size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], cells[i].size());
+  }
+  std::string text;
+  for (size_t r = 0; r < table.size(); ++r) {
+    std::string line;
+    for (size_t i = 0; i < table[r].size(); ++i) {
+      line += table[r][i];
+      if (i + 1 < table[r].size()) line += std::string(widths[i] - table[r][i].size() + 2, ' ');
+    }
+    if (r > 0 && !rows[r - 1].error.empty()) line = Cell(rows[r - 1].name) + "  error: " + rows[r - 1].error;
+    text += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+  }
+  return text;
+}
+
+struct Summary {
+  std::map<std::wstring, int> perFolder;
+  int noMatch = 0;
+  int unreadable = 0;
+};
+
+Summary Summed(const std::vector<FleetRow>& rows) {
+  Summary summary;
+  for (const FleetRow& row : rows) {
+    if (!row.error.empty()) {
+      ++summary.unreadable;
+    } else if (row.check.folder.empty()) {
+      ++summary.noMatch;
+    } else {
+      ++summary.perFolder[row.check.folder];
+    }
+  }
+  return summary;
+}
+
+std::string SummaryText(const Summary& summary) {
+  std::string text = "Summary:\n";
+  for (const auto& [folder, count] : summary.perFolder) {
+    text += "  " + std::to_string(count) + " in " + Cell(folder) + "\n";
+  }
+  text += "  " + std::to_string(summary.noMatch) + " with no match\n";
+  if (summary.unreadable > 0) text += "  " + std::to_string(summary.unreadable) + " unreadable\n";
+  return text;
+}
+
+std::string FleetJson(const std::vector<FleetRow>& rows, const Summary& summary,
+                      const std::vector<KitFinding>& findings, int status) {
+  std::string json = "{\"machines\":[";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    json += i == 0 ? "{\"name\":" : ",{\"name\":";
+    AppendJsonString(json, rows[i].name.c_str());
+    if (rows[i].error.empty()) {
+      json += "," + MachineJsonFields(rows[i].check, false) + "}";
+    } else {
+      json += ",\"error\":";
+      AppendJsonString(json, Widened(rows[i].error).c_str());
+      json += "}";
+    }
+  }
+  json += "],\"summary\":{\"machines\":" + std::to_string(rows.size()) + ",\"folders\":[";
+  bool first = true;
+  for (const auto& [folder, count] : summary.perFolder) {
+    json += first ? "{\"folder\":" : ",{\"folder\":";
+    first = false;
+    AppendJsonString(json, folder.c_str());
+    json += ",\"machines\":" + std::to_string(count) + "}";
+  }
+  json += "],\"no_match\":" + std::to_string(summary.noMatch) +
+          ",\"unreadable\":" + std::to_string(summary.unreadable) + "},\"findings\":" +
+          FindingsJson(findings) + ",\"exit_status\":" + std::to_string(status) + "}\n";
+  return json;
+}
+
+void Write(FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+
+}  // namespace
+
+bool ParseInventoryCsv(const std::string& bytes, std::vector<InventoryRow>& rows) {
+  rows.clear();
+  // A firmware table is no text: only a first line of cells can be a header.
+  size_t lineEnd = bytes.find_first_of("\r\n");
+  std::string firstLine = bytes.substr(0, lineEnd);
+  if (firstLine.find("bios_version") == std::string::npos) return false;
+  std::vector<std::vector<std::string>> records = CsvRecords(bytes);
+  const std::vector<std::string>& header = records[0];
+  auto column = [&header](const char* name) {
+    for (size_t i = 0; i < header.size(); ++i) {
+      if (Trim(header[i]) == name) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  int version = column("bios_version");
+  int platform = column("platform_name");
+  if (version < 0 || platform < 0) return false;
+  size_t needed = static_cast<size_t>(std::max(version, platform)) + 1;
+  for (size_t r = 1; r < records.size(); ++r) {
+    const std::vector<std::string>& cells = records[r];
+    if (cells.size() < needed) {
+      rows.push_back({L"", L"", L""});
+      continue;
+    }
+    rows.push_back({Widened(cells[0]), Widened(cells[static_cast<size_t>(version)]),
+                    Widened(cells[static_cast<size_t>(platform)])});
+  }
+  return true;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string field = "\"";
+  for (char c : text) field += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return field + "\"";
+}
+
+int RunFleet(const CheckOptions& options) {
+  FleetJudge judge;
+  std::vector<FleetRow> rows;
+  for (const std::wstring& input : options.firmware) {
+    if (!IsFolder(input.c_str())) {
+      AddFile(input, judge, rows);
+      continue;
+    }
+    std::vector<std::wstring> files = FilesIn(input);
+    bool progress = files.size() > kProgressFrom && platform::StandardErrorIsConsole();
+    for (size_t i = 0; i < files.size(); ++i) {
+      AddFile(files[i], judge, rows);
+      if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, files.size());
+    }
+    if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", files.size(), files.size());
+  }
+
+  std::vector<KitFinding> findings = FindKitMistakes();
+  bool anyRead = std::any_of(rows.begin(), rows.end(), [](const FleetRow& row) { return row.error.empty(); });
+  bool allGood = std::all_of(rows.begin(), rows.end(), HasBothMaps);
+  int status = !anyRead ? 3 : HoldsErrors(findings) ? 2 : allGood ? 0 : 1;
+  for (const FleetRow& row : rows) {
+    if (!row.error.empty()) Write(stderr, "ThermalMapCheck: " + Cell(row.name) + ": " + row.error + "\n");
+  }
+
+  Summary summary = Summed(rows);
+  if (options.format == OutputFormat::kJson) {
+    Write(stdout, FleetJson(rows, summary, findings, status));
+  } else if (options.format == OutputFormat::kCsv) {
+    std::string csv = "name,bios_version,platform_name,token,table,key,folder\n";
+    for (const FleetRow& row : rows) {
+      std::vector<std::string> cells = Cells(row);
+      for (size_t i = 0; i < cells.size(); ++i) csv += (i == 0 ? "" : ",") + CsvField(cells[i]);
+      csv += "\n";
+    }
+    Write(stdout, csv);
+  } else {
+    Write(stdout, FindingsText(findings) + TextRows(rows) + SummaryText(summary) +
+                      "Exit status: " + std::to_string(status) + "\n");
+  }
+  return status;
+}
