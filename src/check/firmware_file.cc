@@ -1,5 +1,7 @@
 #include "check/firmware_file.h"
 
+#include <algorithm>
+
 #include "inventory/smbios_table.h"
 
 namespace {
@@ -55,9 +57,17 @@ FirmwareImage ParseFirmwareFile(const std::string& bytes) {
     const char* format = "dmidecode dump (_SM3_ entry point)";
     if (bytes.size() < 0x18) return Error(format, "truncated: the entry point is cut short");
     uint64_t offset = Little(bytes, 0x10, 4) | uint64_t{Little(bytes, 0x14, 4)} << 32;
-    return DumpedTable(bytes, format, static_cast<uint8_t>(bytes[7]),
-                       static_cast<uint8_t>(bytes[8]), static_cast<uint8_t>(bytes[9]), offset,
-                       Little(bytes, 0x0C, 4));
+    // This entry point gives the table's largest size: the table itself ends
+    // at its end-of-table structure, and Linux hands it out at that length.
+    uint64_t length = Little(bytes, 0x0C, 4);
+    if (offset <= bytes.size()) length = std::min<uint64_t>(length, bytes.size() - offset);
+    FirmwareImage image = DumpedTable(bytes, format, static_cast<uint8_t>(bytes[7]),
+                                      static_cast<uint8_t>(bytes[8]),
+                                      static_cast<uint8_t>(bytes[9]), offset, length);
+    if (image.error == nullptr && !HoldsStructures(image.block.substr(kHeaderSize))) {
+      return Error(format, "truncated: no whole structure lies at the table's offset");
+    }
+    return image;
   }
   if (bytes.compare(0, 4, "_SM_") == 0) {
     const char* format = "dmidecode dump (_SM_ entry point)";

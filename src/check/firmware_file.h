@@ -17,7 +17,8 @@ struct FirmwareImage {
 
 // Recognises `bytes` as a RawSMBIOSData block (its header's length is the
 // rest of the file), a dmidecode --dump-bin file (an "_SM_" or "_SM3_" entry
-// point at offset 0, the table at the offset it gives), or a bare structure
+// point at offset 0, the table at the offset it gives; an "_SM3_" table may
+// end before its maximum size, at the file's end), or a bare structure
 // table (as /sys/firmware/dmi/tables/DMI). A bare table has no version: its
 // block's header reads 0.0. Sets `error` for a file that is none of them.
 FirmwareImage ParseFirmwareFile(const std::string& bytes);

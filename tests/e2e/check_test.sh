@@ -72,7 +72,7 @@ check "kit with mistakes: exit 2, the findings where they stand" \
   "$(cat "$kit/status") $(json "$kit/stdout" "' '.join(f['code'] + ':' + str(f['line']) for f in d['findings'])")"
 
 # A machine with two type 0 structures (the second one counts), a type 130
-# platform name and no end-of-table structure, as each of the three files.
+# platform name and no end-of-table structure, in each format.
 python3 - "$work" <<'PY'
 import struct, sys
 def structure(formatted, strings):
@@ -87,13 +87,14 @@ sm = bytearray(0x20); sm[0:4] = b"_SM_"; sm[6:8] = bytes([2, 8]); sm[0x10:0x15] 
 struct.pack_into("<HI", sm, 0x16, len(table), 0x20); sm[0x1E] = 0x28
 open(out + "/sm.bin", "wb").write(bytes(sm) + table)
 sm3 = bytearray(0x20); sm3[0:5] = b"_SM3_"; sm3[7:10] = bytes([3, 4, 0])
-struct.pack_into("<IQ", sm3, 0x0C, len(table), 0x20)
+# The _SM3_ entry point gives a maximum size, and real tables are shorter.
+struct.pack_into("<IQ", sm3, 0x0C, len(table) + 1500, 0x20)
 open(out + "/sm3.bin", "wb").write(bytes(sm3) + table)
 open(out + "/DMI", "wb").write(table)
 PY
 kit=$(new_kit replays Morlane_V4.0.0.4)
 expected_blocks='Version: QX70.0101|BIOSPlatform: Morlane-S|Version: ZX81.0203.A'
-for file in raw.bin sm.bin DMI; do
+for file in raw.bin sm.bin sm3.bin DMI; do
   cp "$work/$file" "$kit/"
   check_in "$kit" --firmware "$file"
   check "replay $file: the report's blocks, the folder" \

@@ -44,10 +44,15 @@ table() {  # table TAG TYPE0_ENTRIES TYPE130_ENTRIES, entries as "n=value" lines
   printf '[Version]\r\nVer=%s\r\n[DMI_Type0_Table]\r\n%s[DMI_Type130_Table]\r\n%s' "$1" "$2" "$3"
 }
 
+# Wine's trace writes a line for each debug message the program sends.
+debug_messages() { grep -o 'OutputDebugString.*' "$1/stderr" || true; }
+masked() { sed -E 's/(DMI at address )[0-9A-F]{8}/\1ADDRESS/' "$1/stdout"; }
+
 # A listed BIOS version prefix installs both maps, replacing the old ones.
 kit=$(new_kit prefix "$(table $tag $'TOTAL_NUM=2\r\n1=QX70\r\n2=ZX81\r\n' $'TOTAL_NUM=0\r\n')" QX70 ZX81)
 prepare_driver_directory
-run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+WINEDEBUG=warn+seh run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+check "prefix: no debug message" "" "$(debug_messages "$kit")"
 check "prefix: AC map installed" "$(cat "$kit/ZX81/ThermalMap_AC.ini")" "$(cat "$umdf/ThermalMap_AC.ini")"
 check "prefix: DC map installed" "$(cat "$kit/ZX81/ThermalMap_DC.ini")" "$(cat "$umdf/ThermalMap_DC.ini")"
 check "prefix: nothing in syswow64" "" "$(ls "$wow_umdf" 2>/dev/null)"
@@ -56,8 +61,11 @@ check "prefix: report printed" "Version: ZX81.0203.A"$'\r' "$(grep '^Version' "$
 # A format tag that differs only in letter case changes nothing.
 kit=$(new_kit tagcase "$(table morlane_v4.0.0.4 $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')" ZX81)
 prepare_driver_directory
-run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+WINEDEBUG=warn+seh run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
 check "tag case: maps unchanged" "$old_maps" "$(installed)"
+check "tag case: one debug message" 'OutputDebugStringA "Read ini version error,"' \
+  "$(debug_messages "$kit")"
+check "tag case: nothing printed but the report" "$(masked "$work/prefix")" "$(masked "$kit")"
 
 # No match changes nothing, and the decoy at the drive's root stays there.
 kit=$(new_kit nomatch "$(table $tag $'TOTAL_NUM=1\r\n1=QX70\r\n' $'TOTAL_NUM=1\r\n1=Other\r\n')" QX70)
