@@ -59,7 +59,8 @@ class FirmwareFileTest : public ::testing::TestWithParam<FirmwareCase> {};
 
 TEST_P(FirmwareFileTest, RecognisesTheFormatOrSaysWhy) {
   const FirmwareCase& c = GetParam();
-  FirmwareImage image = ParseFirmwareFile(c.bytes);
+  FirmwareImage image;
+  ParseFirmwareFile(c.bytes, image);
   EXPECT_EQ(image.format == nullptr ? "" : image.format, std::string(c.format ? c.format : ""));
   if (c.error.empty()) {
     ASSERT_EQ(image.error, nullptr) << image.error;

@@ -16,82 +16,105 @@ uint32_t Little(const std::string& bytes, size_t at, int width) {
   return value;
 }
 
-std::string RawBlock(uint8_t major, uint8_t minor, uint8_t revision, const std::string& table) {
-  std::string block(kHeaderSize, '\0');
+// Fills `block` with a header of that version and the `length` bytes at
+// `table`, in the room it already has.
+void SetRawBlock(std::string& block, uint8_t major, uint8_t minor, uint8_t revision,
+                 const char* table, size_t length) {
+  block.assign(kHeaderSize, '\0');
   block[1] = static_cast<char>(major);
   block[2] = static_cast<char>(minor);
   block[3] = static_cast<char>(revision);
-  for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<char>(table.size() >> (8 * i));
-  return block + table;
+  for (int i = 0; i < 4; ++i) block[4 + i] = static_cast<char>(length >> (8 * i));
+  block.append(table, length);
 }
 
-void CountStructure(const uint8_t*, const uint8_t*, void* count) { ++*static_cast<int*>(count); }
-
-// Whether the walk finds at least one whole structure in `table`.
-bool HoldsStructures(const std::string& table) {
-  int count = 0;
-  VisitSmbiosStructures(reinterpret_cast<const uint8_t*>(table.data()),
-                        static_cast<uint32_t>(table.size()), CountStructure, &count);
-  return count > 0;
+bool NoteStructure(const uint8_t*, const uint8_t*, void* found) {
+  *static_cast<bool*>(found) = true;
+  return false;
 }
 
-FirmwareImage Error(const char* format, const char* error) { return {"", format, error}; }
+// Whether the walk finds at least one whole structure in the `length` bytes
+// at `table`: it finds the first one or none.
+bool HoldsStructures(const char* table, size_t length) {
+  bool found = false;
+  VisitSmbiosStructures(reinterpret_cast<const uint8_t*>(table), static_cast<uint32_t>(length),
+                        NoteStructure, &found);
+  return found;
+}
+
+void Fail(FirmwareImage& image, const char* format, const char* error) {
+  image.block.clear();
+  image.format = format;
+  image.error = error;
+}
 
 // A dump whose entry point gives the table's offset and length.
-FirmwareImage DumpedTable(const std::string& bytes, const char* format, uint8_t major,
-                          uint8_t minor, uint8_t revision, uint64_t offset, uint64_t length) {
+void TakeDumpedTable(FirmwareImage& image, const std::string& bytes, const char* format,
+                     uint8_t major, uint8_t minor, uint8_t revision, uint64_t offset,
+                     uint64_t length) {
   if (offset > bytes.size() || length > bytes.size() - offset) {
-    return Error(format, "truncated: the table the entry point gives lies past the file's end");
+    return Fail(image, format, "truncated: the table the entry point gives lies past the file's end");
   }
-  return {RawBlock(major, minor, revision, bytes.substr(offset, length)), format, nullptr};
+  SetRawBlock(image.block, major, minor, revision, bytes.data() + offset, length);
+  image.format = format;
 }
 
 }  // namespace
 
-FirmwareImage ParseFirmwareFile(const std::string& bytes) {
-  if (bytes.empty()) return Error(nullptr, "the file is empty");
+void ParseFirmwareFile(const std::string& bytes, FirmwareImage& image) {
+  image.format = nullptr;
+  image.error = nullptr;
+  if (bytes.empty()) return Fail(image, nullptr, "the file is empty");
   if (bytes.size() > kLargestFirmwareFile) {
-    return Error(nullptr, "the file is too large to be a firmware table (over 16 MiB)");
+    return Fail(image, nullptr, "the file is too large to be a firmware table (over 16 MiB)");
   }
   if (bytes.compare(0, 5, "_SM3_") == 0) {
     const char* format = "dmidecode dump (_SM3_ entry point)";
-    if (bytes.size() < 0x18) return Error(format, "truncated: the entry point is cut short");
+    if (bytes.size() < 0x18) return Fail(image, format, "truncated: the entry point is cut short");
     uint64_t offset = Little(bytes, 0x10, 4) | uint64_t{Little(bytes, 0x14, 4)} << 32;
     // This entry point gives the table's largest size: the table itself ends
     // at its end-of-table structure, and Linux hands it out at that length.
     uint64_t length = Little(bytes, 0x0C, 4);
-    if (offset <= bytes.size()) length = std::min<uint64_t>(length, bytes.size() - offset);
-    FirmwareImage image = DumpedTable(bytes, format, static_cast<uint8_t>(bytes[7]),
-                                      static_cast<uint8_t>(bytes[8]),
-                                      static_cast<uint8_t>(bytes[9]), offset, length);
-    if (image.error == nullptr && !HoldsStructures(image.block.substr(kHeaderSize))) {
-      return Error(format, "truncated: no whole structure lies at the table's offset");
+    if (offset <= bytes.size()) {
+      length = std::min<uint64_t>(length, bytes.size() - offset);
+      if (!HoldsStructures(bytes.data() + offset, length)) {
+        return Fail(image, format, "truncated: no whole structure lies at the table's offset");
+      }
     }
-    return image;
+    return TakeDumpedTable(image, bytes, format, static_cast<uint8_t>(bytes[7]),
+                           static_cast<uint8_t>(bytes[8]), static_cast<uint8_t>(bytes[9]), offset,
+                           length);
   }
   if (bytes.compare(0, 4, "_SM_") == 0) {
     const char* format = "dmidecode dump (_SM_ entry point)";
-    if (bytes.size() < 0x1F) return Error(format, "truncated: the entry point is cut short");
+    if (bytes.size() < 0x1F) return Fail(image, format, "truncated: the entry point is cut short");
     if (bytes.compare(0x10, 5, "_DMI_") != 0) {
-      return Error(format, "the entry point has no \"_DMI_\" part");
+      return Fail(image, format, "the entry point has no \"_DMI_\" part");
     }
-    return DumpedTable(bytes, format, static_cast<uint8_t>(bytes[6]),
-                       static_cast<uint8_t>(bytes[7]), static_cast<uint8_t>(bytes[0x1E]),
-                       Little(bytes, 0x18, 4), Little(bytes, 0x16, 2));
+    return TakeDumpedTable(image, bytes, format, static_cast<uint8_t>(bytes[6]),
+                           static_cast<uint8_t>(bytes[7]), static_cast<uint8_t>(bytes[0x1E]),
+                           Little(bytes, 0x18, 4), Little(bytes, 0x16, 2));
   }
   // A RawSMBIOSData header: calling-method flag 0 or 1, then the version,
   // and a length that is the rest of the file.
   if (bytes.size() >= kHeaderSize && static_cast<uint8_t>(bytes[0]) <= 1) {
     uint32_t length = Little(bytes, 4, 4);
     const char* format = "RawSMBIOSData block";
-    if (length == bytes.size() - kHeaderSize) return {bytes, format, nullptr};
+    if (length == bytes.size() - kHeaderSize) {
+      image.block.assign(bytes);
+      image.format = format;
+      return;
+    }
     if (length > bytes.size() - kHeaderSize && length <= kLargestFirmwareFile &&
-        !HoldsStructures(bytes)) {
-      return Error(format, "truncated: the header's length reaches past the file's end");
+        !HoldsStructures(bytes.data(), bytes.size())) {
+      return Fail(image, format, "truncated: the header's length reaches past the file's end");
     }
   }
-  if (HoldsStructures(bytes)) return {RawBlock(0, 0, 0, bytes), "bare structure table", nullptr};
-  return Error(nullptr,
-               "not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
-               "structure table");
+  if (!HoldsStructures(bytes.data(), bytes.size())) {
+    return Fail(image, nullptr,
+                "not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
+                "structure table");
+  }
+  SetRawBlock(image.block, 0, 0, 0, bytes.data(), bytes.size());
+  image.format = "bare structure table";
 }

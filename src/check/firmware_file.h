@@ -21,4 +21,6 @@ struct FirmwareImage {
 // end before its maximum size, at the file's end), or a bare structure
 // table (as /sys/firmware/dmi/tables/DMI). A bare table has no version: its
 // block's header reads 0.0. Sets `error` for a file that is none of them.
-FirmwareImage ParseFirmwareFile(const std::string& bytes);
+// Fills `image` in the room its block already has, so that one image can
+// serve a whole fleet.
+void ParseFirmwareFile(const std::string& bytes, FirmwareImage& image);

@@ -20,10 +20,13 @@ namespace {
 // Larger folders show their progress on a console.
 constexpr size_t kProgressFrom = 1000;
 
+// A machine keeps only what its row needs: the decision is its pair's.
 struct FleetRow {
   std::wstring name;
   std::string error;  // why the file gives no machine, or empty
-  MachineCheck check;
+  std::wstring firmware;
+  const char* format;
+  const MachineCheck* decision;  // null with an error
 };
 
 std::vector<std::vector<std::string>> CsvRecords(const std::string& bytes) {
@@ -86,73 +89,76 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
 // Judges machines, each distinct pair of BIOS version and platform name once.
 class FleetJudge {
  public:
-  void Judge(FleetRow& row) {
-    MachineCheck& check = row.check;
-    std::wstring pair = check.biosVersion + L'\n' + (check.hasPlatform ? L"1" : L"0") + check.platformName;
+  // The decision for a machine with these texts (no type 130 structure
+  // without `hasPlatform`), alive as long as the judge.
+  const MachineCheck* Judge(const std::wstring& biosVersion, bool hasPlatform,
+                            const std::wstring& platformName) {
+    std::wstring pair = biosVersion + L'\n' + (hasPlatform ? L"1" : L"0") + platformName;
     auto judged = decisions_.find(pair);
-    if (judged == decisions_.end()) {
-      CopyWideText(BiosVersionText, ArraySize(BiosVersionText), check.biosVersion.c_str());
-      CopyWideText(BiosPlatformText, ArraySize(BiosPlatformText), check.platformName.c_str());
-      JudgeMachine(check, false);
-      decisions_.emplace(pair, check);
-      return;
-    }
-    std::wstring firmware = check.firmware;
-    std::string format = check.format;
-    check = judged->second;
-    check.firmware = firmware;
-    check.format = format;
+    if (judged != decisions_.end()) return &judged->second;
+    MachineCheck& check = decisions_[pair];
+    check.biosVersion = biosVersion;
+    check.hasPlatform = hasPlatform;
+    check.platformName = platformName;
+    CopyWideText(BiosVersionText, ArraySize(BiosVersionText), biosVersion.c_str());
+    CopyWideText(BiosPlatformText, ArraySize(BiosPlatformText), platformName.c_str());
+    JudgeMachine(check, false);
+    return &check;
   }
 
  private:
   std::map<std::wstring, MachineCheck> decisions_;
 };
 
-void AddDump(const std::wstring& path, const std::string& bytes, FleetJudge& judge,
-             std::vector<FleetRow>& rows) {
-  FleetRow row{FileName(path), "", MachineCheck{}};
-  FirmwareImage image = ParseFirmwareFile(bytes);
-  if (image.error != nullptr) {
-    row.error = (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error;
-    rows.push_back(row);
-    return;
-  }
-  row.check.firmware = path;
-  row.check.format = image.format;
-  ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
-                      static_cast<uint32_t>(image.block.size()), row.check);
-  judge.Judge(row);
-  rows.push_back(row);
+FleetRow ErrorRow(const std::wstring& name, const std::string& error) {
+  return {name, error, L"", nullptr, nullptr};
 }
 
-void AddFile(const std::wstring& path, FleetJudge& judge, std::vector<FleetRow>& rows) {
+// What reading one file needs, kept from file to file: a fleet then takes
+// its buffers from the heap once, not once for each dump.
+struct FileScratch {
   std::string bytes;
+  FirmwareImage image;
+  MachineCheck machine;
+};
+
+void AddDump(const std::wstring& path, FileScratch& scratch, FleetJudge& judge,
+             std::vector<FleetRow>& rows) {
+  FirmwareImage& image = scratch.image;
+  ParseFirmwareFile(scratch.bytes, image);
+  if (image.error != nullptr) {
+    rows.push_back(ErrorRow(
+        FileName(path), (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error));
+    return;
+  }
+  MachineCheck& machine = scratch.machine;
+  ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
+                      static_cast<uint32_t>(image.block.size()), machine);
+  rows.push_back({FileName(path), "", path, image.format,
+                  judge.Judge(machine.biosVersion, machine.hasPlatform, machine.platformName)});
+}
+
+void AddFile(const std::wstring& path, FileScratch& scratch, FleetJudge& judge,
+             std::vector<FleetRow>& rows) {
+  std::string& bytes = scratch.bytes;
   int read = ReadWholeFile(path.c_str(), bytes, kLargestFirmwareFile);
   if (read != 1) {
-    rows.push_back({FileName(path),
-                    read == 0 ? "cannot be read" : "too large to be a firmware table (over 16 MiB)",
-                    MachineCheck{}});
+    rows.push_back(ErrorRow(FileName(path), read == 0 ? "cannot be read"
+                                                      : "too large to be a firmware table (over 16 MiB)"));
     return;
   }
   std::vector<InventoryRow> inventory;
   if (!ParseInventoryCsv(bytes, inventory)) {
-    AddDump(path, bytes, judge, rows);
+    AddDump(path, scratch, judge, rows);
     return;
   }
   for (const InventoryRow& machine : inventory) {
-    FleetRow row{machine.name, "", MachineCheck{}};
     if (machine.name.empty()) {
-      row.error = "a row of " + ConsoleText(FileName(path).c_str()) + " lacks its cells";
-      rows.push_back(row);
+      rows.push_back(ErrorRow(machine.name, "a row of " + ConsoleText(FileName(path).c_str()) + " lacks its cells"));
       continue;
     }
-    row.check.firmware = path;
-    row.check.format = "inventory row";
-    row.check.biosVersion = machine.biosVersion;
-    row.check.hasPlatform = !machine.platformName.empty();
-    row.check.platformName = machine.platformName;
-    judge.Judge(row);
-    rows.push_back(row);
+    rows.push_back({machine.name, "", path, "inventory row",
+                    judge.Judge(machine.biosVersion, !machine.platformName.empty(), machine.platformName)});
   }
 }
 
@@ -161,8 +167,8 @@ std::string Cell(const std::wstring& text) { return ConsoleText(text.c_str()); }
 // The row's cells: name, BIOS version, platform name, token, table, key,
 // folder.
 std::vector<std::string> Cells(const FleetRow& row) {
-  const MachineCheck& check = row.check;
   if (!row.error.empty()) return {Cell(row.name), "", "", "", "", "", ""};
+  const MachineCheck& check = *row.decision;
   bool matched = check.matchKey != 0;
   return {Cell(row.name),
           Cell(check.biosVersion),
@@ -174,8 +180,8 @@ std::vector<std::string> Cells(const FleetRow& row) {
 }
 
 bool HasBothMaps(const FleetRow& row) {
-  return row.error.empty() && !row.check.folder.empty() && row.check.maps[0].sourceExists &&
-         row.check.maps[1].sourceExists;
+  return row.error.empty() && !row.decision->folder.empty() && row.decision->maps[0].sourceExists &&
+         row.decision->maps[1].sourceExists;
 }
 
 std::string TextRows(const std::vector<FleetRow>& rows) {
@@ -210,10 +216,10 @@ Summary Summed(const std::vector<FleetRow>& rows) {
   for (const FleetRow& row : rows) {
     if (!row.error.empty()) {
       ++summary.unreadable;
-    } else if (row.check.folder.empty()) {
+    } else if (row.decision->folder.empty()) {
       ++summary.noMatch;
     } else {
-      ++summary.perFolder[row.check.folder];
+      ++summary.perFolder[row.decision->folder];
     }
   }
   return summary;
@@ -236,7 +242,10 @@ std::string FleetJson(const std::vector<FleetRow>& rows, const Summary& summary,
     json += i == 0 ? "{\"name\":" : ",{\"name\":";
     AppendJsonString(json, rows[i].name.c_str());
     if (rows[i].error.empty()) {
-      json += "," + MachineJsonFields(rows[i].check, false) + "}";
+      MachineCheck machine = *rows[i].decision;
+      machine.firmware = rows[i].firmware;
+      machine.format = rows[i].format;
+      json += "," + MachineJsonFields(machine, false) + "}";
     } else {
       json += ",\"error\":";
       AppendJsonString(json, Widened(rows[i].error).c_str());
@@ -264,9 +273,12 @@ void Write(FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, 
 bool ParseInventoryCsv(const std::string& bytes, std::vector<InventoryRow>& rows) {
   rows.clear();
   // A firmware table is no text: only a first line of cells can be a header.
-  size_t lineEnd = bytes.find_first_of("\r\n");
-  std::string firstLine = bytes.substr(0, lineEnd);
-  if (firstLine.find("bios_version") == std::string::npos) return false;
+  size_t headerCell = bytes.find("bios_version");
+  if (headerCell == std::string::npos ||
+      std::any_of(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(headerCell),
+                  [](char c) { return c == '\r' || c == '\n'; })) {
+    return false;
+  }
   std::vector<std::vector<std::string>> records = CsvRecords(bytes);
   const std::vector<std::string>& header = records[0];
   auto column = [&header](const char* name) {
@@ -300,16 +312,17 @@ std::string CsvField(const std::string& text) {
 
 int RunFleet(const CheckOptions& options) {
   FleetJudge judge;
+  FileScratch scratch;
   std::vector<FleetRow> rows;
   for (const std::wstring& input : options.firmware) {
     if (!IsFolder(input.c_str())) {
-      AddFile(input, judge, rows);
+      AddFile(input, scratch, judge, rows);
       continue;
     }
     std::vector<std::wstring> files = FilesIn(input);
     bool progress = files.size() > kProgressFrom && platform::StandardErrorIsConsole();
     for (size_t i = 0; i < files.size(); ++i) {
-      AddFile(files[i], judge, rows);
+      AddFile(files[i], scratch, judge, rows);
       if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, files.size());
     }
     if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", files.size(), files.size());

@@ -16,8 +16,9 @@ std::string* CapturedReport = nullptr;
 
 void CaptureReport(const char* bytes, size_t count) { CapturedReport->append(bytes, count); }
 
-void NotePlatformStructure(const uint8_t* structure, const uint8_t*, void* found) {
-  if (structure[0] == 130) *static_cast<bool*>(found) = true;
+bool NotePlatformStructure(const uint8_t* structure, const uint8_t*, void* found) {
+  *static_cast<bool*>(found) = structure[0] == 130;
+  return structure[0] != 130;
 }
 
 bool HoldsPlatformStructure(const uint8_t* block, uint32_t size) {

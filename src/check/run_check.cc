@@ -100,7 +100,8 @@ int RunCheck(wchar_t** argv) {
     if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
     std::vector<InventoryRow> inventory;
     if (ParseInventoryCsv(bytes, inventory)) return RunFleet(options);
-    FirmwareImage image = ParseFirmwareFile(bytes);
+    FirmwareImage image;
+    ParseFirmwareFile(bytes, image);
     if (image.error != nullptr) {
       return Fail(name + ": " + (image.format != nullptr ? std::string(image.format) + ", " : "") +
                   image.error);

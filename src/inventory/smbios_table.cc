@@ -13,9 +13,10 @@ uint32_t ReadLittleEndian32(const uint8_t* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-void DecodeStructure(const uint8_t* structure, const uint8_t* structureEnd, void*) {
+bool DecodeStructure(const uint8_t* structure, const uint8_t* structureEnd, void*) {
   if (structure[0] == 0) DecodeBiosInformation(structure, structureEnd);
   if (structure[0] == 130) DecodeBiosPlatform(structure, structureEnd);
+  return true;
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ void VisitSmbiosStructures(const uint8_t* table, uint32_t length, SmbiosStructur
     if (end - q < 2) return;
     const uint8_t* next = q + 2;
 
-    visit(p, next, context);
+    if (!visit(p, next, context)) return;
     if (type == 127 && formattedLength == kStructureHeaderSize) return;
     p = next;
   }

@@ -28,14 +28,14 @@ void ReportRawSmbiosBlock(const uint8_t* block, uint32_t filled);
 const uint8_t* RawSmbiosStructureTable(const uint8_t* block, uint32_t filled, uint32_t& length);
 
 // Called for each structure with its first byte and the byte after its
-// string set.
-using SmbiosStructureVisitor = void (*)(const uint8_t* structure, const uint8_t* structureEnd,
+// string set; returns false to end the walk there.
+using SmbiosStructureVisitor = bool (*)(const uint8_t* structure, const uint8_t* structureEnd,
                                         void* context);
 
 // Calls `visit` for every structure of the `length` bytes at `table`, in
-// table order, up to the end-of-table structure. A structure is visited only
-// when its closing pair of zero bytes lies inside the table; the walk stops
-// at the first one that does not.
+// table order, up to the end-of-table structure or until `visit` returns
+// false. A structure is visited only when its closing pair of zero bytes
+// lies inside the table; the walk stops at the first one that does not.
 void VisitSmbiosStructures(const uint8_t* table, uint32_t length, SmbiosStructureVisitor visit,
                            void* context);
 
