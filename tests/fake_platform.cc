@@ -1,6 +1,7 @@
 #include "tests/fake_platform.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <memory>
 
 #include "platform/platform.h"
@@ -17,11 +18,29 @@ HeapBlocks& Heap() {
   return heap;
 }
 
-// A file that CreateFileW opened, and where it reads and writes.
+// A file that CreateFileW opened (by its name with links resolved), and
+// where it reads and writes.
 struct OpenFile {
   std::wstring path;
   size_t position;
 };
+
+// `path` with every link on its way replaced by where the link leads.
+std::wstring Resolved(std::wstring path) {
+  // A bounded number of steps, as a cycle of links must end.
+  for (int step = 0; step < 16; ++step) {
+    bool replaced = false;
+    for (const auto& [link, target] : Fake().links) {
+      if (path.compare(0, link.size(), link) == 0 && (path.size() == link.size() || path[link.size()] == L'\\')) {
+        path = target + path.substr(link.size());
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) break;
+  }
+  return path;
+}
 
 }  // namespace
 
@@ -108,25 +127,6 @@ bool Wow64EnableWow64FsRedirection(bool enable) {
   return Fake().redirectionCanBeSwitched;
 }
 
-bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists) {
-  FakePlatform& fake = Fake();
-  fake.calls.push_back(std::wstring(L"CopyFileW(") + source + L", " + target +
-                       (failIfExists ? L", TRUE)" : L", FALSE)"));
-  auto from = fake.files.find(source);
-  if (from == fake.files.end()) return false;
-  auto to = fake.files.find(target);
-  if (to != fake.files.end() &&
-      (failIfExists || (to->second.attributes & (kFileAttributeReadOnly | kFileAttributeHidden)))) {
-    return false;
-  }
-  FakePlatform::File copy = from->second;
-  bool cut = fake.copyFailsAfterBytes >= 0 &&
-             copy.bytes.size() > static_cast<size_t>(fake.copyFailsAfterBytes);
-  if (cut) copy.bytes.resize(static_cast<size_t>(fake.copyFailsAfterBytes));
-  fake.files[target] = copy;
-  return !cut;
-}
-
 bool MoveFileExW(const wchar_t* source, const wchar_t* target) {
   FakePlatform& fake = Fake();
   fake.calls.push_back(std::wstring(L"MoveFileExW(") + source + L", " + target + L")");
@@ -151,12 +151,13 @@ bool DeleteFileW(const wchar_t* path) {
   return true;
 }
 
-uint32_t GetFileAttributesW(const wchar_t* path) {
+uint32_t GetFileAttributesW(const wchar_t* name) {
   FakePlatform& fake = Fake();
+  std::wstring path = Resolved(name);
   auto file = fake.files.find(path);
   if (file != fake.files.end()) return file->second.attributes;
   // A folder is there while a file is in it.
-  std::wstring folder = std::wstring(path) + L"\\";
+  std::wstring folder = path + L"\\";
   auto inside = fake.files.lower_bound(folder);
   bool isFolder = inside != fake.files.end() && inside->first.compare(0, folder.size(), folder) == 0;
   return isFolder ? kFileAttributeDirectory : kInvalidFileAttributes;
@@ -172,22 +173,51 @@ bool SetFileAttributesW(const wchar_t* path, uint32_t attributes) {
   return true;
 }
 
-void* CreateFileW(const wchar_t* path, FileAccess access) {
+void* CreateFileW(const wchar_t* name, FileAccess access) {
   FakePlatform& fake = Fake();
+  std::wstring path = Resolved(name);
+  if (access == FileAccess::kOpenFolder) {
+    if (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    if (GetFileAttributesW(path.c_str()) != kFileAttributeDirectory) return nullptr;
+    ++fake.openFiles;
+    return new OpenFile{path, 0};
+  }
   auto file = fake.files.find(path);
   if (access == FileAccess::kCreateAlways) {
-    if (file != fake.files.end() && (file->second.attributes & kFileAttributeReadOnly)) {
+    // Windows refuses to empty a read-only or a hidden file.
+    if (file != fake.files.end() &&
+        (file->second.attributes & (kFileAttributeReadOnly | kFileAttributeHidden))) {
       return nullptr;
     }
     fake.calls.push_back(std::wstring(L"CreateFileW(") + path + L", CREATE_ALWAYS)");
     fake.files[path] = FakePlatform::File();
-  } else if (file == fake.files.end() ||
-             (access == FileAccess::kWriteExisting &&
-              (file->second.attributes & kFileAttributeReadOnly))) {
+  } else if (file == fake.files.end()) {
     return nullptr;
   }
   ++fake.openFiles;
   return new OpenFile{path, 0};
+}
+
+uint32_t GetFinalPathNameByHandleW(void* handle, wchar_t* buffer, uint32_t capacity) {
+  std::wstring path = L"\\\\?\\" + static_cast<OpenFile*>(handle)->path;
+  if (Fake().finalPathFails || path.size() >= capacity) return 0;
+  return CopyCut(path, buffer, capacity);
+}
+
+bool CompareStringOrdinal(const wchar_t* a, const wchar_t* b, uint32_t length) {
+  // Upper case as the file system's table has it, for the letters of tests.
+  for (uint32_t i = 0; i < length; ++i) {
+    if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) return false;
+  }
+  return true;
+}
+
+bool GetNamedSecurityInfoW(const wchar_t* path, uint8_t* acl, uint32_t capacity, uint32_t& size) {
+  auto list = Fake().accessLists.find(path);
+  if (list == Fake().accessLists.end() || list->second.size() > capacity) return false;
+  size = static_cast<uint32_t>(list->second.size());
+  std::copy(list->second.begin(), list->second.end(), acl);
+  return true;
 }
 
 bool ReadFile(void* handle, void* buffer, uint32_t size, uint32_t& read) {

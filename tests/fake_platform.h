@@ -26,19 +26,23 @@ struct FakePlatform {
 
   bool redirectionCanBeSwitched = true;
 
-  // The files the copies, moves and deletions work on, by full name, with
-  // the behaviour Windows documents: a copy takes the source's attributes
-  // and refuses a read-only or hidden target; a move and a deletion refuse
-  // a read-only file. Wine enforces none of these.
+  // The files the program opens, moves and deletes, by full name, with the
+  // behaviour Windows documents: a move and a deletion refuse a read-only
+  // file. Wine does not enforce it. A folder is there while a file is in it.
   struct File {
     std::string bytes;
     uint32_t attributes = 0x80;  // normal
   };
   std::map<std::wstring, File> files;
-  // Faults: each copy writes at most this many bytes and then fails (as on
-  // a full disk) when >= 0, as do writes once they wrote writeRoom bytes;
-  // moves or flushes fail.
-  int64_t copyFailsAfterBytes = -1;
+  // Links, by full name, to the file or folder where each leads: every path
+  // through one names a file at its end, and an open file's final path is
+  // that name after "\\?\".
+  std::map<std::wstring, std::wstring> links;
+  bool finalPathFails = false;
+  // The access lists (ACL bytes) of files and folders; none for the others.
+  std::map<std::wstring, std::string> accessLists;
+  // Faults: writes fail (as on a full disk) once they wrote writeRoom bytes
+  // when >= 0; moves or flushes fail.
   int64_t writeRoom = -1;
   bool moveFails = false;
   bool flushFails = false;
@@ -46,7 +50,7 @@ struct FakePlatform {
   bool standardErrorIsConsole = false;
 
   // What the program did, in order: debug messages, redirection switches
-  // and file operations, each as one line such as "CopyFileW(a, b, FALSE)".
+  // and file operations, each as one line such as "MoveFileExW(a, b)".
   std::vector<std::wstring> calls;
   std::vector<std::wstring> debugMessages;
 };

@@ -40,6 +40,10 @@ TEST_P(KitFindingsTest, ReportsTheMistakeWhereItStands) {
   Maps(L"C:\\Kit\\ABC12");
   Maps(L"C:\\Kit\\NoDc", false);
   Maps(L"C:\\Kit\\" + std::wstring(99, L'e'));
+  // A platform folder that links out of the kit, to a folder whose name
+  // starts like the kit's.
+  Maps(L"C:\\Kit2\\Linked");
+  Fake().links[L"C:\\Kit\\Linked"] = L"C:\\Kit2\\Linked";
   std::vector<KitFinding> findings = FindKitMistakes();
   std::string all;
   bool found = false;
@@ -59,6 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindingCase{"CountAbsent", kHead + "1=ABC12\n", "count", 3},
         FindingCase{"MapMissing", kHead + "TOTAL_NUM=1\n1=NoDc\n", "map-missing", 5},
         FindingCase{"FolderMissing", kHead + "TOTAL_NUM=1\n1=Gone\n", "folder-missing", 5},
+        FindingCase{"MapOutsideKit", kHead + "TOTAL_NUM=1\n1=Linked\n", "map-outside-kit", 5},
         FindingCase{"CountText", kHead + "TOTAL_NUM=1x\n1=ABC12\n", "count-text", 4},
         FindingCase{"CountSaturates", kHead + "TOTAL_NUM=99999999999\n1=ABC12\n", "count-text", 4},
         FindingCase{"NumberWithoutKey", kHead + "TOTAL_NUM=3\n2=ABC12\n", "number-without-key", 4},
@@ -90,6 +95,52 @@ TEST_F(KitFindingsTest, FolderUnlisted) {
   EXPECT_EQ(findings[0].file, L"Spare");
   EXPECT_EQ(findings[0].line, 0);
   EXPECT_EQ(Fake().openFiles, 0);
+}
+
+// An ACL in the system's layout, of entries of `type` (0 allows, 1 denies)
+// granting `mask` to the SID whose bytes follow.
+std::string Ace(uint8_t type, uint32_t mask, std::vector<uint8_t> sid) {
+  std::string ace = {static_cast<char>(type), 0, static_cast<char>(8 + sid.size()), 0};
+  for (int i = 0; i < 4; ++i) ace += static_cast<char>(mask >> (8 * i));
+  return ace + std::string(sid.begin(), sid.end());
+}
+
+std::string Acl(const std::vector<std::string>& aces) {
+  std::string body;
+  for (const std::string& ace : aces) body += ace;
+  size_t size = 8 + body.size();
+  return std::string{2, 0, static_cast<char>(size), static_cast<char>(size >> 8),
+                     static_cast<char>(aces.size()), 0, 0, 0} + body;
+}
+
+TEST_F(KitFindingsTest, KitWritableByUsers) {
+  const std::vector<uint8_t> authenticatedUsers = {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0};
+  const std::vector<uint8_t> users = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0};
+  const std::vector<uint8_t> administrators = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+  const std::vector<uint8_t> everyone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+  struct Case {
+    const char* name;
+    std::string acl;  // empty: the system gives none
+    bool writable;
+  };
+  for (const Case& c : std::vector<Case>{
+           // A folder made at the root of C: inherits Modify for Authenticated Users.
+           {"Modify", Acl({Ace(0, 0x1200A9, users), Ace(0, 0x1301BF, authenticatedUsers)}), true},
+           {"CreateFilesOnly", Acl({Ace(0, 0x2, everyone)}), true},
+           {"ReadOnlyForUsers", Acl({Ace(0, 0x1F01FF, administrators), Ace(0, 0x1200A9, users)}), false},
+           {"Denied", Acl({Ace(1, 0x1F01FF, everyone)}), false},
+           {"CutEntry", Acl({Ace(0, 0x1301BF, authenticatedUsers)}).substr(0, 14), false},
+           {"NoAccessList", "", false}}) {
+    ResetFake();
+    SetProfileFile(kTablePath, kHead + "TOTAL_NUM=1\n1=ABC12\n");
+    Maps(L"C:\\Kit\\ABC12");
+    if (!c.acl.empty()) Fake().accessLists[L"C:\\Kit"] = c.acl;
+    std::vector<KitFinding> findings = FindKitMistakes();
+    bool writable = findings.size() == 1 && std::string(findings[0].code) == "kit-writable" &&
+                    !findings[0].error;
+    EXPECT_EQ(writable, c.writable) << c.name << " " << findings.size();
+    EXPECT_EQ(findings.empty(), !c.writable) << c.name;
+  }
 }
 
 // A kit folder so deep that a platform folder's map paths do not fit.

@@ -130,8 +130,10 @@ struct DeployCase {
   std::wstring dir;
   Files files;
   std::string ac, dc;  // the installed maps afterwards
+  std::map<std::wstring, std::wstring> links = {};
+  bool finalPathFails = false;
   bool redirectionCanBeSwitched = true;
-  int64_t copyFailsAfterBytes = -1;
+  int64_t writeRoom = -1;
   bool moveFails = false;
   bool flushFails = false;
   int heapAllocationsLeft = -1;
@@ -145,7 +147,9 @@ TEST_P(DeployTest, ReplacesEachMapWholeOrNotAtAll) {
   const DeployCase& c = GetParam();
   Fake().files = c.files;
   Fake().redirectionCanBeSwitched = c.redirectionCanBeSwitched;
-  Fake().copyFailsAfterBytes = c.copyFailsAfterBytes;
+  Fake().links = c.links;
+  Fake().finalPathFails = c.finalPathFails;
+  Fake().writeRoom = c.writeRoom;
   Fake().moveFails = c.moveFails;
   Fake().flushFails = c.flushFails;
   Fake().heapAllocationsLeft = c.heapAllocationsLeft;
@@ -171,7 +175,7 @@ TEST_P(DeployTest, ReplacesEachMapWholeOrNotAtAll) {
 }
 
 const std::wstring kDir = L"C:\\Kit\\ABC12";
-const std::wstring kLongDir(259, L'd');
+const std::wstring kLongDir = L"C:\\Kit\\" + std::wstring(252, L'd');
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, DeployTest,
@@ -179,10 +183,23 @@ INSTANTIATE_TEST_SUITE_P(
         DeployCase{"BothMapsReplaced", kDir, Kit(kDir), "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
         DeployCase{"NothingInstalledBefore", kDir, Without(Without(Kit(kDir), kAcTarget), kDcTarget),
                    "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
-        DeployCase{"FullDiskKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, 3},
-        DeployCase{"FailedMoveKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, -1, true},
-        DeployCase{"FailedFlushKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", true, -1, false,
-                   true},
+        DeployCase{"FullDiskKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", {}, false, true, 3},
+        DeployCase{"FailedMoveKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", {}, false, true,
+                   -1, true},
+        DeployCase{"FailedFlushKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", {}, false, true,
+                   -1, false, true},
+        // The elevated copy never reads a file outside its kit, however a
+        // link leads there; C:\Kit2 is not inside C:\Kit.
+        DeployCase{"FolderLinkedOutsideKitKeepsOldMaps", kDir,
+                   With(With(Kit(kDir), L"C:\\Kit2\\ThermalMap_AC.ini", {"secret AC"}),
+                        L"C:\\Kit2\\ThermalMap_DC.ini", {"secret DC"}),
+                   "old AC", "old DC", {{kDir, L"C:\\Kit2"}}},
+        DeployCase{"MapLinkedOutsideKitKeepsThatMap", kDir,
+                   With(Kit(kDir), L"C:\\Secret\\hive", {"secret"}), "old AC", "C:\\Kit\\ABC12 DC",
+                   {{kDir + L"\\ThermalMap_AC.ini", L"C:\\Secret\\hive"}}},
+        DeployCase{"FolderLinkedInsideKitInstalls", kDir, Kit(L"C:\\Kit\\Other"),
+                   "C:\\Kit\\Other AC", "C:\\Kit\\Other DC", {{kDir, L"C:\\Kit\\Other"}}},
+        DeployCase{"NoFinalPathKeepsOldMaps", kDir, Kit(kDir), "old AC", "old DC", {}, true},
         // An interrupted run left a cut read-only copy and a whole one.
         DeployCase{"GoodRunAfterInterruptedOne", kDir,
                    With(With(Kit(kDir), kAcTarget + L".new", {"C:\\K", kReadOnly}),
@@ -193,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
                         {"old DC", kHidden | 0x20}),
                    "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
         DeployCase{"ReadOnlyFailedMoveKeepsOldMap", kDir,
-                   With(Kit(kDir), kAcTarget, {"old AC", kReadOnly}), "old AC", "old DC", true, -1,
-                   true},
+                   With(Kit(kDir), kAcTarget, {"old AC", kReadOnly}), "old AC", "old DC", {}, false,
+                   true, -1, true},
         DeployCase{"ReadOnlyHiddenSourceInstallsWritableMaps", kDir, Kit(kDir, kReadOnly | kHidden),
                    "C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC"},
         DeployCase{"MissingDcKeepsOldDc", kDir, Without(Kit(kDir), kDir + L"\\ThermalMap_DC.ini"),
@@ -205,12 +222,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "C:\\Kit\\ DC"},
         DeployCase{"LongestFolder", kLongDir, Kit(kLongDir), AnsiBytes(kLongDir) + " AC",
                    AnsiBytes(kLongDir) + " DC"},
-        DeployCase{"RedirectionStaysOn", kDir, Kit(kDir), "old AC", "old DC", false},
+        DeployCase{"RedirectionStaysOn", kDir, Kit(kDir), "old AC", "old DC", {}, false, false},
         DeployCase{"NoFolderNoCopy", L"", Kit(L""), "old AC", "old DC"},
-        DeployCase{"NoMemoryForAcName", kDir, Kit(kDir), "old AC", "old DC", true, -1, false, false,
-                   0},
-        DeployCase{"NoMemoryForDcName", kDir, Kit(kDir), "C:\\Kit\\ABC12 AC", "old DC", true, -1,
-                   false, false, 1}),
+        DeployCase{"NoMemoryForAcName", kDir, Kit(kDir), "old AC", "old DC", {}, false, true, -1,
+                   false, false, 0},
+        DeployCase{"NoMemoryForDcName", kDir, Kit(kDir), "C:\\Kit\\ABC12 AC", "old DC", {}, false,
+                   true, -1, false, false, 1}),
     CaseName());
 
 // The whole run: inventory, tag check, selection and copies.

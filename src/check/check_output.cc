@@ -46,6 +46,8 @@ std::string InstallerAction(const MachineCheck& check, bool onThisMachine) {
     std::string step;
     if (!map.sourceExists) {
       step = "keeps the installed " + name + " (the folder lacks it)";
+    } else if (!map.sourceInKit) {
+      step = "keeps the installed " + name + " (it lies outside the kit)";
     } else if (map.installed == InstalledState::kInPlace) {
       step = "finds " + name + " in place";
     } else {

@@ -180,8 +180,8 @@ std::vector<std::string> Cells(const FleetRow& row) {
 }
 
 bool HasBothMaps(const FleetRow& row) {
-  return row.error.empty() && !row.decision->folder.empty() && row.decision->maps[0].sourceExists &&
-         row.decision->maps[1].sourceExists;
+  return row.error.empty() && !row.decision->folder.empty() && row.decision->maps[0].sourceInKit &&
+         row.decision->maps[1].sourceInKit;
 }
 
 std::string TextRows(const std::vector<FleetRow>& rows) {

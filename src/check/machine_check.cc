@@ -62,11 +62,20 @@ InstalledState CompareInstalled(const MapCheck& map) {
   return same ? InstalledState::kInPlace : InstalledState::kDiffers;
 }
 
+// Whether the installer's open of map `source` finds it inside the kit.
+bool SourceInKit(const wchar_t* source) {
+  void* file = platform::CreateFileW(source, platform::FileAccess::kReadUnchanging);
+  if (file == nullptr) return false;
+  bool inKit = ThermalMapSourceInKit(file) == 1;
+  platform::CloseHandle(file);
+  return inKit;
+}
+
 int ExitStatus(const MachineCheck& check, bool onThisMachine) {
   if (!check.tableExists || !check.tagOk) return 2;
   if (check.folder.empty()) return 1;
   for (const MapCheck& map : check.maps) {
-    if (!map.sourceExists) return 1;
+    if (!map.sourceInKit) return 1;
     if (onThisMachine && map.installed != InstalledState::kInPlace) return 1;
   }
   return 0;
@@ -129,12 +138,13 @@ void JudgeMachine(MachineCheck& check, bool onThisMachine) {
   bool redirectionOff = onThisMachine && platform::Wow64EnableWow64FsRedirection(false);
   for (int i = 0; i < 2; ++i) {
     MapCheck& map = check.maps[i];
-    map = {&kThermalMapFiles[i], L"", false, InstalledState::kNotChecked};
+    map = {&kThermalMapFiles[i], L"", false, false, InstalledState::kNotChecked};
     wchar_t source[kPathCapacity] = {};
     if (folder[0] != L'\0' &&
         BuildThermalMapSourceName(source, ArraySize(source), folder, kThermalMapFiles[i])) {
       map.source = source;
       map.sourceExists = IsFile(source);
+      map.sourceInKit = map.sourceExists && SourceInKit(source);
     }
     if (onThisMachine) map.installed = CompareInstalled(map);
   }

@@ -16,6 +16,7 @@ struct MapCheck {
   const ThermalMapFile* map;
   std::wstring source;  // empty without a folder
   bool sourceExists;
+  bool sourceInKit;  // its file lies inside the kit, links followed
   InstalledState installed;  // kNotChecked for a firmware file
 };
 

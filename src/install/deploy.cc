@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "common/wide_text.h"
+#include "install/platform_table.h"
 #include "platform/platform.h"
 
 namespace {
@@ -13,14 +14,27 @@ constexpr size_t kSuffixRoom = 27;
 constexpr uint32_t kReadOnlyOrHidden =
     platform::kFileAttributeReadOnly | platform::kFileAttributeHidden;
 
-// The copy's data must be on disk before the move makes it the map, or a
-// power cut could leave a map whose name is new and whose bytes are not.
-bool FlushToDisk(const wchar_t* path) {
-  void* file = platform::CreateFileW(path, platform::FileAccess::kWriteExisting);
-  if (file == nullptr) return false;
-  bool flushed = platform::FlushFileBuffers(file);
-  platform::CloseHandle(file);
-  return flushed;
+// Room for a final path: the path limit, the "\\?\" before it, and
+// whatever a link inside the kit may add.
+constexpr uint32_t kFinalPathCapacity = 1024;
+
+// Copies the open map `from` to `temporary`, flushed to disk: its data must
+// be there before the move makes it the map, or a power cut could leave a
+// map whose name is new and whose bytes are not.
+bool WriteTemporaryCopy(void* from, const wchar_t* temporary) {
+  // A read-only or hidden copy left by an interrupted run would refuse this one.
+  platform::SetFileAttributesW(temporary, platform::kFileAttributeNormal);
+  void* to = platform::CreateFileW(temporary, platform::FileAccess::kCreateAlways);
+  if (to == nullptr) return false;
+  char block[16384];
+  uint32_t read = 0;
+  bool copied = true;
+  while (copied && (copied = platform::ReadFile(from, block, sizeof block, read)) && read > 0) {
+    copied = platform::WriteFile(to, block, read);
+  }
+  copied = copied && platform::FlushFileBuffers(to);
+  platform::CloseHandle(to);
+  return copied;
 }
 
 // Moves `temporary` over `target`. A read-only or hidden target would refuse
@@ -39,16 +53,17 @@ bool MoveOver(const wchar_t* temporary, const wchar_t* target) {
 
 // Replaces the installed map with `source`, whole or not at all: the map is
 // copied beside its target and moved over it in one step. Whatever fails,
-// the copy is removed and the installed map stays as it was.
+// the copy is removed and the installed map stays as it was. The map is
+// opened once, and the file whose place is checked is the file copied, so
+// a link swapped in between cannot lead the copy out of the kit.
 void ReplaceThermalMap(const wchar_t* source, const ThermalMapFile& map) {
-  // A read-only copy left by an interrupted run would refuse this one.
-  platform::SetFileAttributesW(map.temporary, platform::kFileAttributeNormal);
-  bool copied = platform::CopyFileW(source, map.temporary, false);
-  // The copy takes the source's attributes, and a read-only or hidden map
-  // would block every later install (and the removal below).
-  platform::SetFileAttributesW(map.temporary, platform::kFileAttributeNormal);
-  if (copied && FlushToDisk(map.temporary) && MoveOver(map.temporary, map.target)) return;
-  platform::DeleteFileW(map.temporary);
+  void* from = platform::CreateFileW(source, platform::FileAccess::kReadUnchanging);
+  if (from == nullptr) return;
+  if (ThermalMapSourceInKit(from) &&
+      !(WriteTemporaryCopy(from, map.temporary) && MoveOver(map.temporary, map.target))) {
+    platform::DeleteFileW(map.temporary);
+  }
+  platform::CloseHandle(from);
 }
 
 // Installs `dir` + the map's suffix. A source name the heap cannot hold is
@@ -74,6 +89,25 @@ const ThermalMapFile kThermalMapFiles[2] = {
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini",
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini.new"},
 };
+
+int ThermalMapSourceInKit(void* file) {
+  wchar_t kit[kPathCapacity];
+  BuildPathBesideProgram(kit, L"");
+  if (kit[0] == L'\0') return 0;
+  void* folder = platform::CreateFileW(kit, platform::FileAccess::kOpenFolder);
+  if (folder == nullptr) return 0;
+  wchar_t kitPath[kFinalPathCapacity];
+  uint32_t kitLength = platform::GetFinalPathNameByHandleW(folder, kitPath, kFinalPathCapacity);
+  platform::CloseHandle(folder);
+  wchar_t mapPath[kFinalPathCapacity];
+  uint32_t mapLength = platform::GetFinalPathNameByHandleW(file, mapPath, kFinalPathCapacity);
+  if (kitLength == 0 || mapLength == 0) return 0;
+  // A folder at a drive's root ends in its backslash.
+  if (kitPath[kitLength - 1] == L'\\') --kitLength;
+  // Whole components only: C:\Kit2 does not lie inside C:\Kit.
+  return mapLength > kitLength + 1 && mapPath[kitLength] == L'\\' &&
+         platform::CompareStringOrdinal(mapPath, kitPath, kitLength);
+}
 
 int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
                               const ThermalMapFile& map) {

@@ -21,9 +21,15 @@ extern const ThermalMapFile kThermalMapFiles[2];
 int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
                               const ThermalMapFile& map);
 
+// 1 when the final path of the open file `file` (links resolved) lies inside
+// the final path of the program's folder, the kit; 0 when it lies outside,
+// or either has no final path.
+int ThermalMapSourceInKit(void* file);
+
 // Installs "ThermalMap_AC.ini" and then "ThermalMap_DC.ini" from folder
 // `dir` into "C:\Windows\System32\drivers\UMDF\", each replacing the map
 // there whole or leaving it as it was, never read-only or hidden, with
 // WOW64 redirection switched off around the copies. Copies nothing when
-// `dir` is empty or redirection cannot be switched off.
+// `dir` is empty or redirection cannot be switched off, and no map whose
+// file lies outside the kit.
 void DeployThermalMaps(const wchar_t* dir);

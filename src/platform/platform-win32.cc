@@ -47,10 +47,6 @@ bool Wow64EnableWow64FsRedirection(bool enable) {
   return ::Wow64EnableWow64FsRedirection(enable ? TRUE : FALSE) != FALSE;
 }
 
-bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists) {
-  return ::CopyFileW(source, target, failIfExists ? TRUE : FALSE) != FALSE;
-}
-
 bool MoveFileExW(const wchar_t* source, const wchar_t* target) {
   return ::MoveFileExW(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
@@ -70,9 +66,13 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
       file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       break;
-    case FileAccess::kWriteExisting:
-      file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    case FileAccess::kReadUnchanging:
+      file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+      break;
+    case FileAccess::kOpenFolder:
+      file = ::CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
       break;
     case FileAccess::kCreateAlways:
       file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -80,6 +80,15 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
       break;
   }
   return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+uint32_t GetFinalPathNameByHandleW(void* file, wchar_t* buffer, uint32_t capacity) {
+  DWORD length = ::GetFinalPathNameByHandleW(file, buffer, capacity, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  return length < capacity ? length : 0;
+}
+
+bool CompareStringOrdinal(const wchar_t* a, const wchar_t* b, uint32_t length) {
+  return ::CompareStringOrdinal(a, static_cast<int>(length), b, static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
 bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {

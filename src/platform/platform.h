@@ -58,11 +58,6 @@ constexpr uint32_t kFileAttributeHidden = 0x2;
 constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
-// Copies file `source` to `target`, with the source's attributes, replacing
-// it unless `failIfExists`; false on failure, also for a target that is
-// read-only or hidden. A copy that fails part way may leave a part written.
-bool CopyFileW(const wchar_t* source, const wchar_t* target, bool failIfExists);
-
 // Moves file `source` over `target` in one step (MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_WRITE_THROUGH), returning once the move is on disk; false on
 // failure, also for a read-only target.
@@ -81,12 +76,29 @@ bool SetFileAttributesW(const wchar_t* path, uint32_t attributes);
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 
 // How CreateFileW opens a file: an existing one for reading, shared with
-// readers and writers; an existing one for writing; or a new or emptied one
-// for writing.
-enum class FileAccess { kReadExisting, kWriteExisting, kCreateAlways };
+// readers and writers, or shared with readers only, so that nobody writes it
+// while it is open; a new or emptied one for writing; or an existing folder,
+// to ask for its final path. Links are followed.
+enum class FileAccess { kReadExisting, kReadUnchanging, kCreateAlways, kOpenFolder };
 
-// Opens file `path` as `access` says; null on failure.
+// Opens file or folder `path` as `access` says; null on failure.
 void* CreateFileW(const wchar_t* path, FileAccess access);
+
+// Writes the final path of the open file or folder `file`, every link
+// resolved ("\\?\C:\Kit\MRL01\ThermalMap_AC.ini"), into `buffer`
+// (`capacity` characters); returns its length, or 0 on failure or when it
+// does not fit.
+uint32_t GetFinalPathNameByHandleW(void* file, wchar_t* buffer, uint32_t capacity);
+
+// Whether the `length` characters at `a` and at `b` are the same text when
+// letter case is ignored as the file system ignores it.
+bool CompareStringOrdinal(const wchar_t* a, const wchar_t* b, uint32_t length);
+
+// Copies the access list (DACL) of file or folder `path`, in the system's
+// ACL layout, into `acl` (`capacity` bytes) and sets `size`; false when the
+// system gives none, or it does not fit. The checker's alone: the installer
+// never asks for it (it links without advapi32).
+bool GetNamedSecurityInfoW(const wchar_t* path, uint8_t* acl, uint32_t capacity, uint32_t& size);
 
 // Reads up to `size` bytes at the file's position into `buffer` and sets
 // `read` to the bytes read (0 at the end); false on failure.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The shape of the cross-built programs: PE32 i386 console programs that
-# import only KERNEL32.dll and msvcrt.dll and embed two resources, both US
+# import only KERNEL32.dll and msvcrt.dll (the checker advapi32 too) and
+# embed two resources, both US
 # English (language 1033): the manifest (type 24, ID 1), asking for its
 # execution level and nothing else (the installer administrator rights, the
 # checker none), and the version information.
@@ -16,16 +17,16 @@ check() {
     failures=$((failures + 1))
   fi
 }
-# check_program EXE NAME LEVEL DESCRIPTION
+# check_program EXE NAME LEVEL DESCRIPTION IMPORTS
 check_program() {
-  local exe=$1 name=$2 level=$3 description=$4
+  local exe=$1 name=$2 level=$3 description=$4 imports=$5
   echo "$name:"
   local headers resources manifest
   headers=$(i686-w64-mingw32-objdump -p "$exe")
   check "format" "pei-i386" "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')"
   check "PE32 optional header" "010b" "$(awk '$1 == "Magic" {print $2}' <<<"$headers")"
   check "console subsystem" "00000003" "$(awk '$1 == "Subsystem" {print $2}' <<<"$headers")"
-  check "imports" "KERNEL32.dll msvcrt.dll" \
+  check "imports" "$imports" \
     "$(awk '/DLL Name:/ {print $3}' <<<"$headers" | sort | xargs)"
 
   resources=$(i686-w64-mingw32-windres -i "$exe" -O rc)
@@ -48,7 +49,9 @@ check_program() {
 }
 
 check_program "$INSTALLER_EXE" ThermalMapInstaller requireAdministrator \
-  "Installs this platform's thermal maps"
-check_program "$CHECKER_EXE" ThermalMapCheck asInvoker "Shows which thermal maps a machine gets"
+  "Installs this platform's thermal maps" "KERNEL32.dll msvcrt.dll"
+# The checker reads the kit folder's access list through advapi32.
+check_program "$CHECKER_EXE" ThermalMapCheck asInvoker "Shows which thermal maps a machine gets" \
+  "ADVAPI32.dll KERNEL32.dll msvcrt.dll"
 echo "$failures failed"
 [ "$failures" -eq 0 ]

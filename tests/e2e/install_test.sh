@@ -95,6 +95,42 @@ prepare_driver_directory
 run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
 check "largest count: kit folder's maps installed" $'kit AC\r\nkit DC\r' "$(installed)"
 check "largest count: exits 0" 0 "$(cat "$kit/status")"
+# The elevated copy never reads a map from outside its kit. A platform
+# folder that links outside the kit installs nothing, and leaves nothing.
+outside="$work/outside"
+mkdir -p "$outside"
+printf 'top secret AC\r\n' >"$outside/ThermalMap_AC.ini"
+printf 'top secret DC\r\n' >"$outside/ThermalMap_DC.ini"
+kit=$(new_kit linkout "$(table $tag $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')")
+ln -s "$outside" "$kit/ZX81"
+prepare_driver_directory
+run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+check "folder linked outside the kit: old maps kept, nothing left" \
+  "ThermalMap_AC.ini ThermalMap_DC.ini"$'\n'"$old_maps" "$(ls "$umdf" | xargs)"$'\n'"$(installed)"
+cp "$CHECKER_EXE" "$kit/ThermalMapCheck.exe"
+run_in_kit "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" ThermalMapCheck.exe --format json
+check "folder linked outside the kit: the checker's findings, exit 2" "map-outside-kit map-outside-kit 2 2" \
+  "$(python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(" ".join(f["code"] for f in d["findings"] if f["code"] == "map-outside-kit"), d["exit_status"])' "$kit/stdout") $(cat "$kit/status")"
+
+# A map that links outside the kit, in a real folder, stays old; the other
+# map is installed.
+kit=$(new_kit maplinkout "$(table $tag $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')" ZX81)
+ln -sf "$outside/ThermalMap_AC.ini" "$kit/ZX81/ThermalMap_AC.ini"
+prepare_driver_directory
+run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+check "map linked outside the kit: that map kept, the other installed" \
+  $'old AC\r\n'"$(cat "$kit/ZX81/ThermalMap_DC.ini")" "$(installed)"
+
+# Links that stay inside the kit still work: the kit reached through a
+# linked folder, and a platform folder that links to another of its folders.
+kit=$(new_kit linkin "$(table $tag $'TOTAL_NUM=1\r\n1=ZX81\r\n' '')" QX70)
+ln -s "$kit/QX70" "$kit/ZX81"
+ln -s "$kit" "$work/linkin-link"
+prepare_driver_directory
+run_installer "$work/linkin-link" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
+check "links inside the kit: both maps installed" \
+  "$(cat "$kit/QX70/ThermalMap_AC.ini" "$kit/QX70/ThermalMap_DC.ini")" "$(installed)"
+
 # run_on_volume KIT SIZE: runs the program from KIT, for the platform ZX81,
 # with the driver directory on a volume of SIZE that holds the old maps;
 # afterwards KIT/umdf holds what the driver directory held.
