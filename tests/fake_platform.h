@@ -64,10 +64,9 @@ void ResetFake();
 // Heap blocks given out and not yet released.
 size_t LiveHeapBlocks();
 
-// Puts a profile file at `path`, as its bytes on disk: UTF-16 (LE or BE) or
-// UTF-8 after a byte-order mark, else 8-bit text (Latin-1 stands in for the
-// system code page). Reads follow the platform's profile-file rules. The
-// bytes are also one of the stand-in's files.
+// Puts a profile file at `path`, as its bytes on disk, read by the program's
+// own profile reader (common/profile_file.h). The bytes are also one of the
+// stand-in's files.
 void SetProfileFile(const std::wstring& path, const std::string& bytes);
 
 // Removes every profile file.

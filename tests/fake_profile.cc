@@ -1,176 +1,28 @@
-// The stand-in for the profile reads: files parsed once into sections and
-// keys, looked up by name, with the rules of the platform's profile reader.
-#include <algorithm>
-#include <cwctype>
+// The stand-in for the profile reads: files parsed once, read by the
+// program's own profile reader.
 #include <map>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
+#include "common/profile_file.h"
 #include "platform/platform.h"
 #include "tests/fake_platform.h"
 
 namespace {
-
-struct ProfileEntry {
-  std::wstring key;
-  bool hasValue;  // a line without "=" names a key that reads as absent
-  std::wstring value;
-};
-
-struct ProfileSection {
-  std::vector<ProfileEntry> entries;
-  std::unordered_map<std::wstring, size_t> firstEntry;  // by lower-case key
-};
-
-// Only the first section of a name is ever read.
-struct ProfileFile {
-  std::unordered_map<std::wstring, ProfileSection> sections;  // by lower-case name
-};
 
 std::map<std::wstring, ProfileFile>& Files() {
   static std::map<std::wstring, ProfileFile> files;
   return files;
 }
 
-// The profile reader's blanks: tab to carriage return, ^Z and space.
-bool IsProfileBlank(wchar_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == L' '; }
-
-std::wstring Trim(const std::wstring& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsProfileBlank(text[first])) ++first;
-  while (last > first && IsProfileBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
-
-std::wstring Decode(const std::string& bytes) {
-  auto byte = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::wstring text;
-  bool littleEndian = bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE;
-  bool bigEndian = bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF;
-  if (littleEndian || bigEndian) {
-    // UTF-16 code units, as the platform keeps them.
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text += static_cast<wchar_t>(littleEndian ? byte(i) | byte(i + 1) << 8
-                                                : byte(i) << 8 | byte(i + 1));
-    }
-  } else if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
-    // UTF-8; a malformed sequence gives U+FFFD.
-    for (size_t i = 3; i < bytes.size();) {
-      unsigned lead = byte(i);
-      int more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-      unsigned code = more <= 0 ? lead : lead & (0x3F >> more);
-      bool valid = more >= 0 && i + more < bytes.size();
-      for (int k = 1; valid && k <= more; ++k) {
-        valid = (byte(i + k) & 0xC0) == 0x80;
-        code = code << 6 | (byte(i + k) & 0x3F);
-      }
-      i += valid ? more + 1 : 1;
-      if (!valid || code > 0x10FFFF) code = 0xFFFD;
-      if (code > 0xFFFF) {
-        text += static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
-        text += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-      } else {
-        text += static_cast<wchar_t>(code);
-      }
-    }
-  } else {
-    for (size_t i = 0; i < bytes.size(); ++i) text += static_cast<wchar_t>(byte(i));
-  }
-  return text;
-}
-
-// Lines end at CR or LF; a section header runs from "[" to the last "]" of
-// its line; a key line is split at its first "=".
-ProfileFile Parse(const std::wstring& text) {
-  ProfileFile file;
-  ProfileSection* current = nullptr;
-  ProfileSection ignored;  // a repeated section and the lines before any
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t stop = text.find_first_of(L"\r\n", start);
-    if (stop == std::wstring::npos) stop = text.size();
-    std::wstring line = Trim(text.substr(start, stop - start));
-    start = stop + 1;
-    if (line.empty()) continue;
-    size_t close = line.rfind(L']');
-    if (line[0] == L'[' && close != std::wstring::npos) {
-      std::wstring name = Lower(Trim(line.substr(1, close - 1)));
-      bool repeated = file.sections.count(name) > 0;
-      ignored = ProfileSection();
-      current = repeated ? &ignored : &file.sections[name];
-      continue;
-    }
-    if (current == nullptr) continue;
-    // The reader keeps names and values as terminated text: a zero
-    // character from the file ends them.
-    auto terminated = [](const std::wstring& part) { return Trim(std::wstring(part.c_str())); };
-    size_t equals = line.find(L'=');
-    ProfileEntry entry = equals == std::wstring::npos
-                             ? ProfileEntry{terminated(line), false, L""}
-                             : ProfileEntry{terminated(line.substr(0, equals)), true,
-                                            terminated(line.substr(equals + 1))};
-    current->firstEntry.emplace(Lower(entry.key), current->entries.size());
-    current->entries.push_back(std::move(entry));
-  }
-  return file;
-}
-
-// Copies a stored value as the platform's reader does: a matching pair of
-// quotes around it is dropped, but where the value is cut to fit, only the
-// opening quote is, and where the quoted text fills the buffer exactly, its
-// last character goes with the closing quote.
-uint32_t CopyValue(const std::wstring& value, wchar_t* buffer, uint32_t capacity) {
-  bool quoted = value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') &&
-                value.back() == value[0];
-  std::wstring text = quoted ? value.substr(1) : value;
-  uint32_t count = CopyCut(text, buffer, capacity);
-  if (quoted && capacity >= text.size() && count > 0) buffer[--count] = L'\0';
-  return count;
-}
-
-// The section's lines, comments left out, each terminated, closed by one
-// more terminator; lines that do not fit are cut and answer capacity - 2.
-uint32_t SectionLines(const ProfileSection& section, wchar_t* buffer, uint32_t capacity) {
-  std::wstring lines;
-  for (const ProfileEntry& entry : section.entries) {
-    if (entry.key.rfind(L";", 0) == 0) continue;
-    lines += entry.key + (entry.hasValue ? L"=" + entry.value : L"") + L'\0';
-  }
-  if (lines.size() + 1 <= capacity) {
-    std::copy(lines.begin(), lines.end(), buffer);
-    buffer[lines.size()] = L'\0';
-    return static_cast<uint32_t>(lines.size());
-  }
-  if (capacity < 2) {
-    if (capacity == 1) buffer[0] = L'\0';
-    return 0;
-  }
-  std::copy_n(lines.begin(), capacity - 2, buffer);
-  buffer[capacity - 2] = L'\0';
-  buffer[capacity - 1] = L'\0';
-  return capacity - 2;
-}
-
-// The first section named `name` in `file`, or an empty one.
-const ProfileSection& FindSection(const wchar_t* file, const wchar_t* name) {
-  static const ProfileSection kNoSection;
-  auto parsed = Files().find(file);
-  if (parsed == Files().end()) return kNoSection;
-  auto named = parsed->second.sections.find(Lower(Trim(name)));
-  return named == parsed->second.sections.end() ? kNoSection : named->second;
+const ProfileFile* Find(const wchar_t* path) {
+  auto file = Files().find(path);
+  return file == Files().end() ? nullptr : &file->second;
 }
 
 }  // namespace
 
 void SetProfileFile(const std::wstring& path, const std::string& bytes) {
-  Files()[path] = Parse(Decode(bytes));
+  Files()[path] = ParseProfileFile(bytes);
   Fake().files[path] = {bytes};
 }
 
@@ -188,21 +40,13 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   const wchar_t* fallback, wchar_t* buffer,
                                   uint32_t capacity, const wchar_t* file) {
   ++Fake().profileReads;
-  if (capacity == 0) return 0;
-  const ProfileSection& found = FindSection(file, section);
-  // The first key of that name decides, even one without a value.
-  auto entry = found.firstEntry.find(Lower(Trim(key)));
-  if (entry == found.firstEntry.end() || !found.entries[entry->second].hasValue) {
-    return CopyCut(fallback, buffer, capacity);
-  }
-  return CopyValue(found.entries[entry->second].value, buffer, capacity);
+  return ReadProfileString(Find(file), section, key, fallback, buffer, capacity);
 }
 
 uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
                                    const wchar_t* file) {
   ++Fake().profileReads;
-  if (capacity == 0) return 0;
-  return SectionLines(FindSection(file, section), buffer, capacity);
+  return ReadProfileSection(Find(file), section, buffer, capacity);
 }
 
 }  // namespace platform
