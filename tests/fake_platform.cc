@@ -87,6 +87,8 @@ uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffe
   return fill;
 }
 
+const wchar_t kPathSeparator = L'\\';
+
 int MultiByteToWideChar(const char* text, int length, wchar_t* buffer, int capacity) {
   // Latin-1 stands in for the OEM code page: each byte is one character.
   int count = std::min(length, capacity);
@@ -120,6 +122,8 @@ uint32_t GetModuleFileNameW(wchar_t* buffer, uint32_t capacity) {
   uint32_t count = CopyCut(name, buffer, capacity);
   return name.size() >= capacity ? capacity : count;
 }
+
+bool HoldsInstalledMaps() { return true; }
 
 bool Wow64EnableWow64FsRedirection(bool enable) {
   Fake().calls.push_back(enable ? L"Wow64EnableWow64FsRedirection(TRUE)"

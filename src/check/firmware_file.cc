@@ -48,14 +48,53 @@ void Fail(FirmwareImage& image, const char* format, const char* error) {
   image.error = error;
 }
 
-// A dump whose entry point gives the table's offset and length.
-void TakeDumpedTable(FirmwareImage& image, const std::string& bytes, const char* format,
-                     uint8_t major, uint8_t minor, uint8_t revision, uint64_t offset,
-                     uint64_t length) {
-  if (offset > bytes.size() || length > bytes.size() - offset) {
+// What an "_SM_" or "_SM3_" entry point at the start of `bytes` says.
+struct EntryPoint {
+  const char* error;  // null when it could be read
+  uint8_t major, minor, revision;
+  uint64_t offset;  // of the table in a dmidecode dump
+  uint64_t length;  // exact for "_SM_", the largest for "_SM3_"
+  bool lengthIsLargest;
+};
+
+const char* EntryPointFormat(const std::string& bytes) {
+  if (bytes.compare(0, 5, "_SM3_") == 0) return "dmidecode dump (_SM3_ entry point)";
+  if (bytes.compare(0, 4, "_SM_") == 0) return "dmidecode dump (_SM_ entry point)";
+  return nullptr;
+}
+
+EntryPoint ReadEntryPoint(const std::string& bytes) {
+  if (bytes.compare(0, 5, "_SM3_") == 0) {
+    if (bytes.size() < 0x18) return {"truncated: the entry point is cut short", 0, 0, 0, 0, 0, false};
+    return {nullptr, static_cast<uint8_t>(bytes[7]), static_cast<uint8_t>(bytes[8]),
+            static_cast<uint8_t>(bytes[9]),
+            Little(bytes, 0x10, 4) | uint64_t{Little(bytes, 0x14, 4)} << 32, Little(bytes, 0x0C, 4),
+            true};
+  }
+  if (bytes.size() < 0x1F) return {"truncated: the entry point is cut short", 0, 0, 0, 0, 0, false};
+  if (bytes.compare(0x10, 5, "_DMI_") != 0) {
+    return {"the entry point has no \"_DMI_\" part", 0, 0, 0, 0, 0, false};
+  }
+  return {nullptr, static_cast<uint8_t>(bytes[6]), static_cast<uint8_t>(bytes[7]),
+          static_cast<uint8_t>(bytes[0x1E]), Little(bytes, 0x18, 4), Little(bytes, 0x16, 2), false};
+}
+
+// The table of `entry` from the `available` bytes at `table`. An "_SM3_"
+// entry point gives the table's largest size: the table itself ends at its
+// end-of-table structure, and Linux hands it out at that length.
+void TakeTable(FirmwareImage& image, const char* format, const EntryPoint& entry,
+               const char* table, uint64_t available) {
+  uint64_t length = entry.length;
+  if (entry.lengthIsLargest) {
+    length = std::min(length, available);
+    if (!HoldsStructures(table, length)) {
+      return Fail(image, format, "truncated: no whole structure lies at the table's offset");
+    }
+  }
+  if (length > available) {
     return Fail(image, format, "truncated: the table the entry point gives lies past the file's end");
   }
-  SetRawBlock(image.block, major, minor, revision, bytes.data() + offset, length);
+  SetRawBlock(image.block, entry.major, entry.minor, entry.revision, table, length);
   image.format = format;
 }
 
@@ -68,32 +107,13 @@ void ParseFirmwareFile(const std::string& bytes, FirmwareImage& image) {
   if (bytes.size() > kLargestFirmwareFile) {
     return Fail(image, nullptr, "the file is too large to be a firmware table (over 16 MiB)");
   }
-  if (bytes.compare(0, 5, "_SM3_") == 0) {
-    const char* format = "dmidecode dump (_SM3_ entry point)";
-    if (bytes.size() < 0x18) return Fail(image, format, "truncated: the entry point is cut short");
-    uint64_t offset = Little(bytes, 0x10, 4) | uint64_t{Little(bytes, 0x14, 4)} << 32;
-    // This entry point gives the table's largest size: the table itself ends
-    // at its end-of-table structure, and Linux hands it out at that length.
-    uint64_t length = Little(bytes, 0x0C, 4);
-    if (offset <= bytes.size()) {
-      length = std::min<uint64_t>(length, bytes.size() - offset);
-      if (!HoldsStructures(bytes.data() + offset, length)) {
-        return Fail(image, format, "truncated: no whole structure lies at the table's offset");
-      }
+  if (const char* format = EntryPointFormat(bytes)) {
+    EntryPoint entry = ReadEntryPoint(bytes);
+    if (entry.error != nullptr) return Fail(image, format, entry.error);
+    if (entry.offset > bytes.size()) {
+      return Fail(image, format, "truncated: the table the entry point gives lies past the file's end");
     }
-    return TakeDumpedTable(image, bytes, format, static_cast<uint8_t>(bytes[7]),
-                           static_cast<uint8_t>(bytes[8]), static_cast<uint8_t>(bytes[9]), offset,
-                           length);
-  }
-  if (bytes.compare(0, 4, "_SM_") == 0) {
-    const char* format = "dmidecode dump (_SM_ entry point)";
-    if (bytes.size() < 0x1F) return Fail(image, format, "truncated: the entry point is cut short");
-    if (bytes.compare(0x10, 5, "_DMI_") != 0) {
-      return Fail(image, format, "the entry point has no \"_DMI_\" part");
-    }
-    return TakeDumpedTable(image, bytes, format, static_cast<uint8_t>(bytes[6]),
-                           static_cast<uint8_t>(bytes[7]), static_cast<uint8_t>(bytes[0x1E]),
-                           Little(bytes, 0x18, 4), Little(bytes, 0x16, 2));
+    return TakeTable(image, format, entry, bytes.data() + entry.offset, bytes.size() - entry.offset);
   }
   // A RawSMBIOSData header: calling-method flag 0 or 1, then the version,
   // and a length that is the rest of the file.
@@ -117,4 +137,18 @@ void ParseFirmwareFile(const std::string& bytes, FirmwareImage& image) {
   }
   SetRawBlock(image.block, 0, 0, 0, bytes.data(), bytes.size());
   image.format = "bare structure table";
+}
+
+void BuildFirmwareBlock(const std::string& entryPoint, const std::string& table,
+                        FirmwareImage& image) {
+  image.format = nullptr;
+  image.error = nullptr;
+  const char* format = EntryPointFormat(entryPoint);
+  if (format == nullptr) {
+    return Fail(image, nullptr, "the entry point is neither \"_SM_\" nor \"_SM3_\"");
+  }
+  EntryPoint entry = ReadEntryPoint(entryPoint);
+  if (entry.error != nullptr) return Fail(image, format, entry.error);
+  TakeTable(image, format, entry, table.data(), table.size());
+  if (image.error == nullptr) image.format = "RawSMBIOSData block";
 }

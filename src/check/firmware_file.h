@@ -24,3 +24,11 @@ struct FirmwareImage {
 // Fills `image` in the room its block already has, so that one image can
 // serve a whole fleet.
 void ParseFirmwareFile(const std::string& bytes, FirmwareImage& image);
+
+// Fills `image` with the block that Windows would give for a structure table
+// read apart from its entry point, as Linux gives them in
+// /sys/firmware/dmi/tables: the version and revision by the rules of the
+// dumps above, and an error when the table is cut short of the entry
+// point's length.
+void BuildFirmwareBlock(const std::string& entryPoint, const std::string& table,
+                        FirmwareImage& image);

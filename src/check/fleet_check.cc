@@ -76,10 +76,11 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder) {
   std::vector<std::wstring> files;
   wchar_t name[kPathCapacity];
   bool isFolder = false;
-  void* listing = platform::FindFirstFileW((folder + L"\\*").c_str(), name, kPathCapacity, isFolder);
+  void* listing = platform::FindFirstFileW((folder + platform::kPathSeparator + L"*").c_str(), name,
+                                           kPathCapacity, isFolder);
   if (listing == nullptr) return files;
   do {
-    if (!isFolder) files.push_back(folder + L"\\" + name);
+    if (!isFolder) files.push_back(folder + platform::kPathSeparator + name);
   } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
   platform::FindClose(listing);
   std::sort(files.begin(), files.end());

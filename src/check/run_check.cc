@@ -59,8 +59,9 @@ int DumpThisMachine(const std::wstring& path) {
 int UseKit(const std::wstring& kit) {
   wchar_t full[kPathCapacity];
   uint32_t length = platform::GetFullPathNameW(kit.c_str(), full, kPathCapacity);
-  // The paths in the kit add their own backslash; a drive's root keeps "C:".
-  while (length > 0 && full[length - 1] == L'\\') full[--length] = L'\0';
+  // The paths in the kit add their own separator; a drive's root keeps "C:",
+  // and the root of a POSIX system its "/".
+  while (length > 1 && full[length - 1] == platform::kPathSeparator) full[--length] = L'\0';
   if (length == 0 || !UseKitFolder(full)) {
     return Fail(ConsoleText(kit.c_str()) + ": the kit folder's path is too long");
   }
@@ -90,7 +91,10 @@ int RunCheck(wchar_t** argv) {
     check.firmware = L"this machine";
     check.format = "RawSMBIOSData block";
     uint32_t size = 0;
-    ReportThisMachine(check, size);
+    if (ReportThisMachine(check, size) == nullptr) {
+      return Fail("this machine's SMBIOS table cannot be read (on Linux only root may read it); "
+                  "run as root, or give a firmware file with --firmware");
+    }
   } else {
     const std::wstring& file = options.firmware[0];
     std::string name = ConsoleText(file.c_str());
@@ -111,7 +115,8 @@ int RunCheck(wchar_t** argv) {
     ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
                         static_cast<uint32_t>(image.block.size()), check);
   }
-  JudgeMachine(check, onThisMachine);
+  // Where the installer never runs, the installed maps are not there to see.
+  JudgeMachine(check, onThisMachine && platform::HoldsInstalledMaps());
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
   Write(stdout, options.format == OutputFormat::kJson ? MachineCheckJson(check)

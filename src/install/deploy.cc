@@ -8,7 +8,7 @@
 
 namespace {
 
-// Room in a source name for the suffix and the terminator.
+// Room in a source name for the separator, the map's name and the terminator.
 constexpr size_t kSuffixRoom = 27;
 
 constexpr uint32_t kReadOnlyOrHidden =
@@ -66,7 +66,7 @@ void ReplaceThermalMap(const wchar_t* source, const ThermalMapFile& map) {
   platform::CloseHandle(from);
 }
 
-// Installs `dir` + the map's suffix. A source name the heap cannot hold is
+// Installs the map of folder `dir`. A source name the heap cannot hold is
 // not copied.
 void InstallThermalMap(const wchar_t* dir, size_t dirLength, const ThermalMapFile& map) {
   size_t capacity = dirLength + kSuffixRoom;
@@ -82,10 +82,10 @@ void InstallThermalMap(const wchar_t* dir, size_t dirLength, const ThermalMapFil
 // The temporary name is fixed, so that a copy left by an interrupted run is
 // simply overwritten by the next one.
 const ThermalMapFile kThermalMapFiles[2] = {
-    {L"ThermalMap_AC.ini", L"\\ThermalMap_AC.ini",
+    {L"ThermalMap_AC.ini",
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini",
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_AC.ini.new"},
-    {L"ThermalMap_DC.ini", L"\\ThermalMap_DC.ini",
+    {L"ThermalMap_DC.ini",
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini",
      L"C:\\Windows\\System32\\drivers\\UMDF\\ThermalMap_DC.ini.new"},
 };
@@ -103,15 +103,17 @@ int ThermalMapSourceInKit(void* file) {
   uint32_t mapLength = platform::GetFinalPathNameByHandleW(file, mapPath, kFinalPathCapacity);
   if (kitLength == 0 || mapLength == 0) return 0;
   // A folder at a drive's root ends in its backslash.
-  if (kitPath[kitLength - 1] == L'\\') --kitLength;
+  if (kitPath[kitLength - 1] == platform::kPathSeparator) --kitLength;
   // Whole components only: C:\Kit2 does not lie inside C:\Kit.
-  return mapLength > kitLength + 1 && mapPath[kitLength] == L'\\' &&
+  return mapLength > kitLength + 1 && mapPath[kitLength] == platform::kPathSeparator &&
          platform::CompareStringOrdinal(mapPath, kitPath, kitLength);
 }
 
 int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
                               const ThermalMapFile& map) {
-  return CopyWideText(source, capacity, dir) && AppendWideText(source, capacity, map.suffix);
+  const wchar_t separator[] = {platform::kPathSeparator, L'\0'};
+  return CopyWideText(source, capacity, dir) && AppendWideText(source, capacity, separator) &&
+         AppendWideText(source, capacity, map.name);
 }
 
 void DeployThermalMaps(const wchar_t* dir) {

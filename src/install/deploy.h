@@ -3,12 +3,11 @@
 
 #include <cstddef>
 
-// A thermal map: its file name, the suffix that names it in a source folder,
-// its installed name, and the name beside it that a new map is copied to
-// before it replaces the installed one.
+// A thermal map: its file name in a source folder, its installed name, and
+// the name beside it that a new map is copied to before it replaces the
+// installed one.
 struct ThermalMapFile {
   const wchar_t* name;
-  const wchar_t* suffix;
   const wchar_t* target;
   const wchar_t* temporary;
 };
@@ -16,7 +15,7 @@ struct ThermalMapFile {
 // The AC map, then the DC map.
 extern const ThermalMapFile kThermalMapFiles[2];
 
-// Writes `dir` followed by the map's suffix into `source` (`capacity`
+// Writes `dir`, a path separator and the map's name into `source` (`capacity`
 // characters, always terminated); returns 0 when it was cut.
 int BuildThermalMapSourceName(wchar_t* source, size_t capacity, const wchar_t* dir,
                               const ThermalMapFile& map);

@@ -157,8 +157,10 @@ uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wcha
 // length; kPathCapacity when it does not fit.
 uint32_t ProgramFileName(wchar_t (&name)[kPathCapacity]) {
   if (KitFolder[0] == L'\0') return platform::GetModuleFileNameW(name, kPathCapacity);
+  const wchar_t separator[] = {platform::kPathSeparator, L'\0'};
   if (!CopyWideText(name, kPathCapacity, KitFolder) ||
-      !AppendWideText(name, kPathCapacity, L"\\ThermalMapInstaller.exe")) {
+      !AppendWideText(name, kPathCapacity, separator) ||
+      !AppendWideText(name, kPathCapacity, L"ThermalMapInstaller.exe")) {
     return kPathCapacity;
   }
   return static_cast<uint32_t>(std::wcslen(name));
@@ -182,7 +184,7 @@ void BuildPathBesideProgram(wchar_t* path, const wchar_t* name) {
   uint32_t length = ProgramFileName(moduleName);
   if (length == 0 || length >= kPathCapacity) return;
   uint32_t slash = length;
-  while (slash >= 1 && moduleName[slash] != L'\\') --slash;
+  while (slash >= 1 && moduleName[slash] != platform::kPathSeparator) --slash;
   if (slash == 0) return;
 
   moduleName[slash + 1] = L'\0';

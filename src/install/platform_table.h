@@ -17,7 +17,7 @@ using TableValue = wchar_t[100];
 int UseKitFolder(const wchar_t* folder);
 
 // Zero-fills `path` (kPathCapacity characters) and writes into it the
-// program's directory, a backslash and `name`. Leaves it empty when the
+// program's directory, a path separator and `name`. Leaves it empty when the
 // program's file name has no directory or the whole path does not fit.
 void BuildPathBesideProgram(wchar_t* path, const wchar_t* name);
 

@@ -12,6 +12,8 @@ static_assert(kFileAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
               kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY &&
               kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
 
+const wchar_t kPathSeparator = L'\\';
+
 uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffer, uint32_t size) {
   return ::GetSystemFirmwareTable(provider, tableId, buffer, size);
 }
@@ -42,6 +44,8 @@ uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint
                                    const wchar_t* file) {
   return ::GetPrivateProfileSectionW(section, buffer, capacity, file);
 }
+
+bool HoldsInstalledMaps() { return true; }
 
 bool Wow64EnableWow64FsRedirection(bool enable) {
   return ::Wow64EnableWow64FsRedirection(enable ? TRUE : FALSE) != FALSE;

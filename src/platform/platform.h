@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// What separates a folder from the names in it: '\\' on Windows.
+extern const wchar_t kPathSeparator;
+
 // Firmware table provider signature of the raw SMBIOS table ('RSMB').
 constexpr uint32_t kRawSmbiosProvider = 0x52534D42;
 
@@ -47,6 +50,10 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
 // terminator; capacity - 2 when the lines were cut to fit.
 uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
                                    const wchar_t* file);
+
+// Whether this system is the one the installer installs the maps on
+// (Windows), so that the installed maps can be read.
+bool HoldsInstalledMaps();
 
 // Switches this thread's WOW64 file-system redirection on or off; false when
 // the system cannot.

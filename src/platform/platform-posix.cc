@@ -1,0 +1,342 @@
+// The calls of platform.h over POSIX, for the native checker. Text keeps the
+// Windows rules: names are UTF-16 units (posix_text.h), firmware strings are
+// in the OEM code page (437, as Windows in US English has it), kit tables
+// are read by Windows' profile rules, and the names of a kit's folders and
+// files match without regard to letter case, as on Windows.
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+#include "check/firmware_file.h"
+#include "common/profile_file.h"
+#include "platform/posix_text.h"
+
+namespace platform {
+
+const wchar_t kPathSeparator = L'/';
+
+namespace {
+
+constexpr wchar_t kCodePage437High[128] = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
+    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
+    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
+    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+// Where Linux gives the firmware's SMBIOS entry point and table.
+constexpr char kEntryPointFile[] = "/sys/firmware/dmi/tables/smbios_entry_point";
+constexpr char kTableFile[] = "/sys/firmware/dmi/tables/DMI";
+
+// A handle is the file descriptor, plus one so that none is null.
+void* Handle(int fd) { return reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1); }
+int Descriptor(void* handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle) - 1); }
+
+bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return a.size() == b.size() && CompareStringOrdinal(a.c_str(), b.c_str(), static_cast<uint32_t>(a.size()));
+}
+
+// The native name of `path`. A component that is not there as written is
+// the one in its folder whose name differs only in letter case (the first
+// in name order), as Windows finds it.
+std::string NativePath(const wchar_t* path) {
+  std::string native = NativeFromWide(path);
+  struct stat status;
+  if (lstat(native.c_str(), &status) == 0 || errno != ENOENT || native.empty()) return native;
+  std::string found = native[0] == '/' ? "/" : "";
+  size_t at = native[0] == '/' ? 1 : 0;
+  while (at <= native.size()) {
+    size_t end = std::min(native.find('/', at), native.size());
+    std::string part = native.substr(at, end - at);
+    at = end + 1;
+    if (part.empty()) continue;
+    std::string next = found + part;
+    if (lstat(next.c_str(), &status) != 0) {
+      DIR* folder = opendir(found.empty() ? "." : found.c_str());
+      std::vector<std::string> matches;
+      std::wstring wanted = WideFromNative(part);
+      while (folder != nullptr) {
+        dirent* entry = readdir(folder);
+        if (entry == nullptr) break;
+        if (SameIgnoringCase(WideFromNative(entry->d_name), wanted)) matches.push_back(entry->d_name);
+      }
+      if (folder != nullptr) closedir(folder);
+      if (matches.empty()) return native;
+      next = found + *std::min_element(matches.begin(), matches.end());
+    }
+    found = next + (at <= native.size() ? "/" : "");
+  }
+  return found;
+}
+
+bool ReadNativeFile(const char* path, std::string& bytes) {
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return false;
+  bytes.clear();
+  char block[65536];
+  size_t count = 0;
+  while ((count = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, count);
+  bool read = std::ferror(file) == 0;
+  std::fclose(file);
+  return read;
+}
+
+// One listing of a folder: the names still to give, in the order read.
+struct Listing {
+  std::string folder;
+  DIR* handle;
+};
+
+bool NextEntry(Listing& listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  while (dirent* entry = readdir(listing.handle)) {
+    std::wstring wide = WideFromNative(entry->d_name);
+    if (wide.size() >= capacity) continue;
+    struct stat status;
+    std::string full = listing.folder + "/" + entry->d_name;
+    isFolder = stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    std::copy(wide.begin(), wide.end(), name);
+    name[wide.size()] = L'\0';
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+uint32_t GetSystemFirmwareTable(uint32_t provider, uint32_t tableId, void* buffer, uint32_t size) {
+  if (provider != kRawSmbiosProvider || tableId != 0) return 0;
+  std::string entryPoint;
+  std::string table;
+  FirmwareImage image;
+  if (!ReadNativeFile(kEntryPointFile, entryPoint) || !ReadNativeFile(kTableFile, table)) return 0;
+  BuildFirmwareBlock(entryPoint, table, image);
+  if (image.error != nullptr || image.block.size() > UINT32_MAX) return 0;
+  auto length = static_cast<uint32_t>(image.block.size());
+  if (buffer == nullptr || size < length) return length;
+  std::copy(image.block.begin(), image.block.end(), static_cast<char*>(buffer));
+  return length;
+}
+
+int MultiByteToWideChar(const char* text, int length, wchar_t* buffer, int capacity) {
+  int count = std::min(length, capacity);
+  for (int i = 0; i < count; ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    buffer[i] = byte < 0x80 ? byte : kCodePage437High[byte - 0x80];
+  }
+  return count;
+}
+
+// There is no debugger's channel here.
+void OutputDebugStringW(const wchar_t*) {}
+
+void* HeapAlloc(size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
+
+void HeapFree(void* block) { std::free(block); }
+
+uint32_t GetModuleFileNameW(wchar_t* buffer, uint32_t capacity) {
+  char native[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
+  if (length <= 0 || capacity == 0) return 0;
+  std::wstring wide = WideFromNative(std::string(native, static_cast<size_t>(length)));
+  // A name that does not fit is cut and answers the capacity, as on Windows.
+  uint32_t count = std::min<uint32_t>(static_cast<uint32_t>(wide.size()), capacity - 1);
+  std::copy_n(wide.begin(), count, buffer);
+  buffer[count] = L'\0';
+  return wide.size() >= capacity ? capacity : count;
+}
+
+uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
+                                  const wchar_t* fallback, wchar_t* buffer,
+                                  uint32_t capacity, const wchar_t* file) {
+  std::string bytes;
+  bool read = ReadNativeFile(NativePath(file).c_str(), bytes);
+  ProfileFile parsed = read ? ParseProfileFile(bytes) : ProfileFile();
+  return ReadProfileString(read ? &parsed : nullptr, section, key, fallback, buffer, capacity);
+}
+
+uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
+                                   const wchar_t* file) {
+  std::string bytes;
+  bool read = ReadNativeFile(NativePath(file).c_str(), bytes);
+  ProfileFile parsed = read ? ParseProfileFile(bytes) : ProfileFile();
+  return ReadProfileSection(read ? &parsed : nullptr, section, buffer, capacity);
+}
+
+bool HoldsInstalledMaps() { return false; }
+
+bool Wow64EnableWow64FsRedirection(bool) { return false; }
+
+bool MoveFileExW(const wchar_t* source, const wchar_t* target) {
+  std::string to = NativePath(target);
+  if (std::rename(NativePath(source).c_str(), to.c_str()) != 0) return false;
+  // The move is on disk once its folder is.
+  size_t slash = to.rfind('/');
+  int folder = open(slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash).c_str(),
+                    O_RDONLY | O_DIRECTORY);
+  bool synced = folder >= 0 && fsync(folder) == 0;
+  if (folder >= 0) close(folder);
+  return synced;
+}
+
+bool DeleteFileW(const wchar_t* path) { return unlink(NativePath(path).c_str()) == 0; }
+
+uint32_t GetFileAttributesW(const wchar_t* path) {
+  struct stat status;
+  if (stat(NativePath(path).c_str(), &status) != 0) return kInvalidFileAttributes;
+  return S_ISDIR(status.st_mode) ? kFileAttributeDirectory : kFileAttributeNormal;
+}
+
+// Files carry no read-only or hidden attribute here.
+bool SetFileAttributesW(const wchar_t*, uint32_t) { return false; }
+
+void* CreateFileW(const wchar_t* path, FileAccess access) {
+  std::string native = NativePath(path);
+  int fd = -1;
+  switch (access) {
+    case FileAccess::kReadExisting:
+    case FileAccess::kReadUnchanging:
+      fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+      break;
+    case FileAccess::kCreateAlways:
+      fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      break;
+    case FileAccess::kOpenFolder:
+      fd = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      break;
+  }
+  if (fd < 0) return nullptr;
+  struct stat status;
+  // A folder opened as a file reads nothing, as on Windows it cannot be opened.
+  if (access != FileAccess::kOpenFolder && (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode))) {
+    close(fd);
+    return nullptr;
+  }
+  return Handle(fd);
+}
+
+uint32_t GetFinalPathNameByHandleW(void* file, wchar_t* buffer, uint32_t capacity) {
+  char native[PATH_MAX];
+  std::string link = "/proc/self/fd/" + std::to_string(Descriptor(file));
+  ssize_t length = readlink(link.c_str(), native, sizeof native - 1);
+  if (length <= 0) return 0;
+  std::wstring wide = WideFromNative(std::string(native, static_cast<size_t>(length)));
+  if (wide.size() >= capacity) return 0;
+  std::copy(wide.begin(), wide.end(), buffer);
+  buffer[wide.size()] = L'\0';
+  return static_cast<uint32_t>(wide.size());
+}
+
+bool CompareStringOrdinal(const wchar_t* a, const wchar_t* b, uint32_t length) {
+  for (uint32_t i = 0; i < length; ++i) {
+    if (std::towupper(static_cast<wint_t>(a[i])) != std::towupper(static_cast<wint_t>(b[i]))) return false;
+  }
+  return true;
+}
+
+// Access lists are Windows'; a POSIX system gives none.
+bool GetNamedSecurityInfoW(const wchar_t*, uint8_t*, uint32_t, uint32_t&) { return false; }
+
+bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
+  ssize_t count = ::read(Descriptor(file), buffer, size);
+  read = count > 0 ? static_cast<uint32_t>(count) : 0;
+  return count >= 0;
+}
+
+bool WriteFile(void* file, const void* data, uint32_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t count = ::write(Descriptor(file), bytes, size);
+    if (count <= 0) return false;
+    bytes += count;
+    size -= static_cast<uint32_t>(count);
+  }
+  return true;
+}
+
+bool GetFileSizeEx(void* file, uint64_t& size) {
+  struct stat status;
+  if (fstat(Descriptor(file), &status) != 0) return false;
+  size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool FlushFileBuffers(void* file) { return fsync(Descriptor(file)) == 0; }
+
+void CloseHandle(void* file) { close(Descriptor(file)); }
+
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  // Only "FOLDER/*" is listed, as the checker asks.
+  std::wstring folder(pattern);
+  if (folder.size() < 2 || folder.compare(folder.size() - 2, 2, L"/*") != 0) return nullptr;
+  folder.resize(folder.size() - 2);
+  std::string native = NativePath(folder.c_str());
+  DIR* handle = opendir(native.empty() ? "/" : native.c_str());
+  if (handle == nullptr) return nullptr;
+  auto* listing = new Listing{native, handle};
+  if (NextEntry(*listing, name, capacity, isFolder)) return listing;
+  FindClose(listing);
+  return nullptr;
+}
+
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+  return NextEntry(*static_cast<Listing*>(listing), name, capacity, isFolder);
+}
+
+void FindClose(void* listing) {
+  closedir(static_cast<Listing*>(listing)->handle);
+  delete static_cast<Listing*>(listing);
+}
+
+bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
+
+uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
+  std::wstring full = path;
+  if (full.empty() || full[0] != L'/') {
+    char current[PATH_MAX];
+    if (getcwd(current, sizeof current) == nullptr) return 0;
+    full = WideFromNative(current) + L"/" + full;
+  }
+  // "." and ".." go, and repeated separators, as Windows makes a full path.
+  std::vector<std::wstring> parts;
+  size_t at = 0;
+  while (at <= full.size()) {
+    size_t end = std::min(full.find(L'/', at), full.size());
+    std::wstring part = full.substr(at, end - at);
+    at = end + 1;
+    if (part.empty() || part == L".") continue;
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::wstring normal;
+  for (const std::wstring& part : parts) normal += L"/" + part;
+  // A path that names a folder keeps its separator at the end.
+  if (normal.empty() || (full.back() == L'/' && !parts.empty())) normal += L"/";
+  if (normal.size() >= capacity) return 0;
+  std::copy(normal.begin(), normal.end(), buffer);
+  buffer[normal.size()] = L'\0';
+  return static_cast<uint32_t>(normal.size());
+}
+
+}  // namespace platform

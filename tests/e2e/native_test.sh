@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The native checker on its own: this machine's table from /sys/firmware
+# (given in a private mount namespace), --dump, a firmware that cannot be
+# read, a kit folder whose letter case differs from its entry, and the
+# package.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+: "${NATIVE_CHECKER:?the native thermalmapcheck}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {
+  if [ "$2" == "$3" ]; then echo "ok: $1"; else
+    printf 'FAILED: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+    failures=$((failures + 1))
+  fi
+}
+json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$@"; }
+
+# A kit that lists QX77, whose folder is written "qx77", as a kit made on
+# Windows may be.
+kit="$work/kit"
+mkdir -p "$kit/qx77"
+printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=1\r\n1=QX77\r\n' >"$kit/KORVPlatformTable.ini"
+printf 'AC\r\n' >"$kit/qx77/ThermalMap_AC.ini"
+printf 'DC\r\n' >"$kit/qx77/ThermalMap_DC.ini"
+
+# This machine's entry point and table as Linux gives them: SMBIOS 3.5,
+# the table shorter than the entry point's largest size.
+python3 - "$work" <<'PY'
+import struct, sys
+def structure(formatted, strings):
+    formatted[1] = len(formatted)
+    return bytes(formatted) + b"".join(s + b"\0" for s in strings) + b"\0"
+table = structure([0, 0, 0, 0, 1, 2, 0, 0xE8, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4],
+                  [b"Contoso", b"QX77.0101", b"12/01/2026"]) + bytes([127, 4, 0xFF, 0xFF, 0, 0])
+entry = bytearray(0x18); entry[0:5] = b"_SM3_"; entry[6:10] = bytes([0x18, 3, 5, 0])
+struct.pack_into("<IQ", entry, 0x0C, len(table) + 100, 0x7F000000)
+out = sys.argv[1]
+open(out + "/smbios_entry_point", "wb").write(bytes(entry))
+open(out + "/DMI", "wb").write(table)
+open(out + "/expected.bin", "wb").write(struct.pack("<BBBBI", 0, 3, 5, 0, len(table)) + table)
+PY
+# in_firmware COMMAND...: COMMAND with the work folder's entry point and
+# table (when there) in /sys/firmware/dmi/tables.
+in_firmware() {
+  unshare -m bash -c '
+    set -euo pipefail
+    mount -t tmpfs none /sys/firmware
+    mkdir -p /sys/firmware/dmi/tables
+    cp "$0"/smbios_entry_point "$0"/DMI /sys/firmware/dmi/tables/ 2>/dev/null || true
+    exec "$@"' "$work" "$@"
+}
+status=0
+in_firmware "$NATIVE_CHECKER" --kit "$kit" --format json >"$work/out" || status=$?
+check "this machine: the decision, installed null, exit 0" \
+  "QX77.0101 $kit/QX77 [True, True] [None, None] 0 0" \
+  "$(json "$work/out" "' '.join(map(str, [d['bios_version'], d['folder'], [m['source_exists'] for m in d['maps']], [m['installed'] for m in d['maps']], d['exit_status']]))") $status"
+in_firmware "$NATIVE_CHECKER" --dump "$work/dump.bin" >/dev/null
+check "--dump writes the block Windows gives" "$(sha256sum <"$work/expected.bin")" "$(sha256sum <"$work/dump.bin")"
+rm "$work/smbios_entry_point" "$work/DMI"
+status=0
+in_firmware "$NATIVE_CHECKER" --kit "$kit" >"$work/out" 2>"$work/err" || status=$?
+check "no readable table: exit 3, nothing on stdout, --firmware named" "3 0 1" \
+  "$status $(wc -c <"$work/out") $(grep -c -- '--firmware' "$work/err")"
+
+deb=$(ls "$repo"/build/linux/thermalmapcheck_*_amd64.deb)
+check "the package holds the program and its README" \
+  "./usr/bin/thermalmapcheck ./usr/share/doc/thermalmapcheck/README.md" \
+  "$(dpkg-deb --contents "$deb" | awk '$NF !~ /\/$/ {print $NF}' | xargs)"
+check "the packaged program needs no shared library" "statically linked" \
+  "$(file "$repo/build/linux/thermalmapcheck" | grep -o 'statically linked')"
+echo "$failures failed"
+[ "$failures" -eq 0 ]
