@@ -82,8 +82,9 @@ std::wstring Decode(const std::string& bytes) {
 // its line; a key line is split at its first "=".
 ProfileFile ParseText(const std::wstring& text) {
   ProfileFile file;
-  ProfileSection* current = nullptr;
-  ProfileSection ignored;  // a repeated section and the lines before any
+  // The lines before any section header form a section without a name.
+  ProfileSection* current = &file.sections[L""];
+  ProfileSection ignored;  // a repeated section
   size_t start = 0;
   while (start < text.size()) {
     size_t stop = text.find_first_of(L"\r\n", start);
@@ -99,10 +100,9 @@ ProfileFile ParseText(const std::wstring& text) {
       current = repeated ? &ignored : &file.sections[name];
       continue;
     }
-    if (current == nullptr) continue;
-    // The reader keeps names and values as terminated text: a zero
-    // character from the file ends them.
-    auto terminated = [](const std::wstring& part) { return Trim(std::wstring(part.c_str())); };
+    // The reader trims names and values, then keeps them as terminated
+    // text: a zero character ends them, and blanks before it stay.
+    auto terminated = [](const std::wstring& part) { return std::wstring(Trim(part).c_str()); };
     size_t equals = line.find(L'=');
     ProfileEntry entry = equals == std::wstring::npos
                              ? ProfileEntry{terminated(line), false, L""}
