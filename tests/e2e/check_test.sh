@@ -4,6 +4,7 @@
 # a wrong kit, and replays of crafted firmware files in the three formats.
 source "$(dirname "$0")/wine-lib.sh"
 : "${CHECKER_EXE:?the cross-built ThermalMapCheck.exe}"
+: "${NATIVE_CHECKER:?the native thermalmapcheck}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 umdf="$WINEPREFIX/drive_c/windows/system32/drivers/UMDF"
@@ -35,6 +36,29 @@ report_part() { sed '/^\r$/,$d' "$1" | masked; }
 # json FILE EXPRESSION: the expression over the JSON object d in FILE.
 json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$@"; }
 kit_path() { printf 'Z:%s' "${1//\//\\}"; }
+# same_as_native NAME KIT ARGS...: the native checker, from KIT with the same
+# ARGS, gives the output of the checker's last run there, once paths are
+# POSIX paths, lines end in LF and the report's address is masked.
+same_as_native() {
+  local name=$1 kit=$2
+  shift 2
+  (cd "$kit" && "$NATIVE_CHECKER" --kit "$kit" "$@" >"$kit/native" 2>/dev/null) || true
+  check "$name: the native checker's output is the same" "$(normalized "$kit/stdout" windows)" \
+    "$(normalized "$kit/native" native)"
+}
+normalized() {
+  python3 - "$@" <<'PY'
+import json, re, sys
+text = open(sys.argv[1], encoding="utf-8").read().replace("\r\n", "\n")
+def norm(s):
+    s = re.sub(r"DMI at address [0-9A-F]+", "DMI at address ADDRESS", s)
+    return s.replace("Z:\\", "/").replace("\\", "/") if sys.argv[2] == "windows" else s
+try:
+    print(json.dumps(json.loads(text, object_hook=lambda d: {k: norm(v) if isinstance(v, str) else v for k, v in d.items()}), sort_keys=True, indent=1))
+except ValueError:
+    print(norm(text))
+PY
+}
 
 kit=$(new_kit kit Morlane_V4.0.0.4)
 check_in "$kit"
@@ -62,15 +86,6 @@ kit=$(new_kit badtag Morlane_V4.0.0.3)
 check_in "$kit"
 check "a tag mismatch: exit 2" 2 "$(cat "$kit/status")"
 
-# The kit with mistakes: each finding's code and line, from the JSON.
-kit="$work/mistakes"
-cp -r "$repo/examples/kit-with-mistakes" "$kit"
-cp "$CHECKER_EXE" "$kit/"
-check_in "$kit" --format json
-check "kit with mistakes: exit 2, the findings where they stand" \
-  "2 count-text:5 number-without-key:5 map-missing:6 entry-blanks:7 folder-missing:7 key-not-canonical:8 key-beyond-count:9 entry-null-string:13 folder-missing:13 key-repeated:15" \
-  "$(cat "$kit/status") $(json "$kit/stdout" "' '.join(f['code'] + ':' + str(f['line']) for f in d['findings'])")"
-
 # A machine with two type 0 structures (the second one counts), a type 130
 # platform name and no end-of-table structure, in each format.
 python3 - "$work" <<'PY'
@@ -92,6 +107,16 @@ struct.pack_into("<IQ", sm3, 0x0C, len(table) + 1500, 0x20)
 open(out + "/sm3.bin", "wb").write(bytes(sm3) + table)
 open(out + "/DMI", "wb").write(table)
 PY
+# The kit with mistakes: each finding's code and line, from the JSON.
+kit="$work/mistakes"
+cp -r "$repo/examples/kit-with-mistakes" "$kit"
+cp "$CHECKER_EXE" "$work/raw.bin" "$kit/"
+check_in "$kit" --firmware raw.bin --format json
+same_as_native "kit with mistakes, JSON" "$kit" --firmware raw.bin --format json
+check "kit with mistakes: exit 2, the findings where they stand" \
+  "2 count-text:5 number-without-key:5 map-missing:6 entry-blanks:7 folder-missing:7 key-not-canonical:8 key-beyond-count:9 entry-null-string:13 folder-missing:13 key-repeated:15" \
+  "$(cat "$kit/status") $(json "$kit/stdout" "' '.join(f['code'] + ':' + str(f['line']) for f in d['findings'])")"
+
 kit=$(new_kit replays Morlane_V4.0.0.4)
 expected_blocks='Version: QX70.0101|BIOSPlatform: Morlane-S|Version: ZX81.0203.A'
 for file in raw.bin sm.bin sm3.bin DMI; do
@@ -113,9 +138,16 @@ check "fleet: a row per file, the summary, exit 1" \
   "DMI ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|notes.txt error:|raw.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|sm.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|3 in $(kit_path "$kit")\\ZX81|0 with no match|1 unreadable|1" \
   "$(grep -E '^(DMI|notes.txt|raw.bin|sm.bin) ' "$kit/stdout" | tr -d '\r' | awk '{ if ($2 == "error:") print $1, $2; else print $1, $2, $3, $4, $5, $6 }' | sed 's/ *$//' | paste -sd '|')|$(sed -n 's/^  \([0-9]\)/\1/p' "$kit/stdout" | tr -d '\r' | paste -sd '|')|$(cat "$kit/status")"
 check_in "$kit" --firmware dumps --format csv
+same_as_native "fleet, CSV" "$kit" --firmware dumps --format csv
 check "fleet: the CSV" \
   "DMI,ZX81,2,ZX81 notes.txt,,, raw.bin,ZX81,2,ZX81 sm.bin,ZX81,2,ZX81" \
   "$(python3 -c 'import csv, sys
 rows = list(csv.DictReader(open(sys.argv[1], newline="")))
 print(" ".join(",".join([r["name"], r["token"], r["key"], r["folder"].rsplit("\\", 1)[-1]]) for r in rows))' "$kit/stdout")"
+check_in "$kit" --firmware dumps --format json
+same_as_native "fleet, JSON" "$kit" --firmware dumps --format json
+cp -r "$repo/examples/kit" "$work/example"
+cp "$CHECKER_EXE" "$work/raw.bin" "$work/example/"
+check_in "$work/example" --firmware raw.bin --format json
+same_as_native "example kit, JSON" "$work/example" --firmware raw.bin --format json
 finish
