@@ -35,3 +35,17 @@ status=0
 wineserver -w
 cat "$kit/check.txt"
 echo "(exit status $status)"
+
+echo '--- thermalmapcheck, the native checker, on the example kit with the same machine:'
+cmake --preset linux >/dev/null
+cmake --build --preset linux >/dev/null
+python3 - "$kit/machine.bin" <<'PY'
+import struct, sys
+strings = [b"Contoso Ltd", b"MRL01.0105", b"12/01/2026"]
+bios = bytes([0, 24, 0, 0, 1, 2, 0, 0xE8, 3, 0] + [0] * 10 + [0xFF] * 4)
+table = bios + b"".join(s + b"\0" for s in strings) + b"\0" + bytes([127, 4, 0xFF, 0xFF, 0, 0])
+open(sys.argv[1], "wb").write(struct.pack("<BBBBI", 0, 2, 4, 0, len(table)) + table)
+PY
+status=0
+(cd "$kit" && ../linux/thermalmapcheck --kit . --firmware machine.bin) || status=$?
+echo "(exit status $status)"
