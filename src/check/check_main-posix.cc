@@ -6,10 +6,11 @@
 
 // The arguments as the UTF-16 units that the checker takes on Windows.
 int main(int argc, char** argv) {
-  std::vector<std::wstring> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(WideFromNative(argv[i]));
-  std::vector<wchar_t*> wide;
-  for (std::wstring& argument : arguments) wide.push_back(argument.data());
-  wide.push_back(nullptr);
+  std::vector<std::wstring> arguments(static_cast<size_t>(argc));
+  std::vector<wchar_t*> wide(static_cast<size_t>(argc) + 1, nullptr);
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    arguments[i] = WideFromNative(argv[i]);
+    wide[i] = arguments[i].data();
+  }
   return RunCheck(wide.data());
 }

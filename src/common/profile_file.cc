@@ -102,7 +102,10 @@ ProfileFile ParseText(const std::wstring& text) {
     }
     // The reader trims names and values, then keeps them as terminated
     // text: a zero character ends them, and blanks before it stay.
-    auto terminated = [](const std::wstring& part) { return std::wstring(Trim(part).c_str()); };
+    auto terminated = [](const std::wstring& part) {
+      std::wstring trimmed = Trim(part);
+      return trimmed.substr(0, trimmed.find(L'\0'));
+    };
     size_t equals = line.find(L'=');
     ProfileEntry entry = equals == std::wstring::npos
                              ? ProfileEntry{terminated(line), false, L""}
@@ -132,7 +135,7 @@ uint32_t CopyValue(const std::wstring& value, wchar_t* buffer, uint32_t capacity
 uint32_t SectionLines(const ProfileSection& section, wchar_t* buffer, uint32_t capacity) {
   std::wstring lines;
   for (const ProfileEntry& entry : section.entries) {
-    if (entry.key.rfind(L";", 0) == 0) continue;
+    if (!entry.key.empty() && entry.key[0] == L';') continue;
     lines += entry.key + (entry.hasValue ? L"=" + entry.value : L"") + L'\0';
   }
   if (lines.size() + 1 <= capacity) {

@@ -47,9 +47,9 @@ constexpr wchar_t kCodePage437High[128] = {
 constexpr char kEntryPointFile[] = "/sys/firmware/dmi/tables/smbios_entry_point";
 constexpr char kTableFile[] = "/sys/firmware/dmi/tables/DMI";
 
-// A handle is the file descriptor, plus one so that none is null.
-void* Handle(int fd) { return reinterpret_cast<void*>(static_cast<intptr_t>(fd) + 1); }
-int Descriptor(void* handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle) - 1); }
+// A handle holds the file descriptor.
+void* Handle(int fd) { return new int(fd); }
+int Descriptor(void* handle) { return *static_cast<int*>(handle); }
 
 bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return a.size() == b.size() && CompareStringOrdinal(a.c_str(), b.c_str(), static_cast<uint32_t>(a.size()));
@@ -281,7 +281,10 @@ bool GetFileSizeEx(void* file, uint64_t& size) {
 
 bool FlushFileBuffers(void* file) { return fsync(Descriptor(file)) == 0; }
 
-void CloseHandle(void* file) { close(Descriptor(file)); }
+void CloseHandle(void* file) {
+  close(Descriptor(file));
+  delete static_cast<int*>(file);
+}
 
 void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
   // Only "FOLDER/*" is listed, as the checker asks.
