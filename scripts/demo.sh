@@ -49,3 +49,11 @@ PY
 status=0
 (cd "$kit" && ../linux/thermalmapcheck --kit . --firmware machine.bin) || status=$?
 echo "(exit status $status)"
+
+echo '--- the fleet page: 180 dumps of 18 machines and a file that is none, judged by the example kit'
+rm -rf "$kit/fleet"
+python3 scripts/make-fleet.py "$kit/fleet" 180
+printf 'not a table\r\n' >"$kit/fleet/notes.txt"
+status=0
+(cd "$kit" && ../linux/thermalmapcheck --kit . --firmware fleet --format html >fleet.html 2>/dev/null) || status=$?
+echo "wrote $PWD/$kit/fleet.html (exit status $status); open it in a browser"

@@ -126,6 +126,23 @@ TEST(JsonTextTest, EscapesControlsAndMendsUtf16) {
   EXPECT_EQ(out, "null");
 }
 
+TEST(JsonTextTest, HtmlTextCarriesNoMarkup) {
+  struct Case {
+    std::wstring text;
+    std::string html;
+  };
+  for (const Case& c : std::vector<Case>{
+           {L"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+           {L"a&b \"q\" 'r'", "a&amp;b &quot;q&quot; &#39;r&#39;"},
+           {L"\x01\x1b\x85", "\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd"},
+           {std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), wchar_t(0xDC00)}, "\xf0\x9f\x98\x80\xef\xbf\xbd"},
+       }) {
+    std::string out;
+    AppendHtmlText(out, c.text.c_str());
+    EXPECT_EQ(out, c.html) << ::testing::PrintToString(c.text);
+  }
+}
+
 constexpr wchar_t kDump[] = L"C:\\Dumps\\machine.bin";
 
 class CheckTest : public InstallTest {

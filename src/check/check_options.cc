@@ -5,7 +5,7 @@
 #include "check/json_text.h"
 
 const char kCheckUsage[] =
-    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV]... [--format text|json|csv]\n"
+    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV]... [--format text|json|csv|html]\n"
     "       ThermalMapCheck --dump FILE\n"
     "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
     "machine, whether they are in place. Changes nothing.\n"
@@ -16,7 +16,8 @@ const char kCheckUsage[] =
     "                   a folder (each file one machine) or a CSV inventory with the\n"
     "                   columns bios_version and platform_name; may be given again\n"
     "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
-    "  --format FORMAT  text (the default), json, or csv (one row per machine)\n"
+    "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
+    "                   (one page that shows the machines per folder)\n"
     "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
     "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
     "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
@@ -58,14 +59,16 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     if (isFirmware) {
       options.firmware.push_back(text);
     } else if (isFormat) {
-      if (formatGiven || (!Is(text, L"text") && !Is(text, L"json") && !Is(text, L"csv"))) {
-        error = formatGiven ? "--format given twice" : "--format takes text, json or csv";
+      if (formatGiven || (!Is(text, L"text") && !Is(text, L"json") && !Is(text, L"csv") &&
+                          !Is(text, L"html"))) {
+        error = formatGiven ? "--format given twice" : "--format takes text, json, csv or html";
         return 3;
       }
       formatGiven = true;
-      options.format = Is(text, L"json")  ? OutputFormat::kJson
-                       : Is(text, L"csv") ? OutputFormat::kCsv
-                                          : OutputFormat::kText;
+      options.format = Is(text, L"json")   ? OutputFormat::kJson
+                       : Is(text, L"csv")  ? OutputFormat::kCsv
+                       : Is(text, L"html") ? OutputFormat::kHtml
+                                           : OutputFormat::kText;
     } else if (!value->empty()) {
       error = ConsoleText(option) + " given twice";
       return 3;

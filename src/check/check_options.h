@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class OutputFormat { kText, kJson, kCsv };
+enum class OutputFormat { kText, kJson, kCsv, kHtml };
 
 struct CheckOptions {
   std::wstring kit;                    // empty: the checker's own folder

@@ -7,6 +7,7 @@
 
 #include "check/check_output.h"
 #include "check/firmware_file.h"
+#include "check/fleet_page.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
 #include "check/machine_check.h"
@@ -19,15 +20,6 @@ namespace {
 
 // Larger folders show their progress on a console.
 constexpr size_t kProgressFrom = 1000;
-
-// A machine keeps only what its row needs: the decision is its pair's.
-struct FleetRow {
-  std::wstring name;
-  std::string error;  // why the file gives no machine, or empty
-  std::wstring firmware;
-  const char* format;
-  const MachineCheck* decision;  // null with an error
-};
 
 std::vector<std::vector<std::string>> CsvRecords(const std::string& bytes) {
   std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
@@ -165,19 +157,10 @@ void AddFile(const std::wstring& path, FileScratch& scratch, FleetJudge& judge,
 
 std::string Cell(const std::wstring& text) { return ConsoleText(text.c_str()); }
 
-// The row's cells: name, BIOS version, platform name, token, table, key,
-// folder.
 std::vector<std::string> Cells(const FleetRow& row) {
-  if (!row.error.empty()) return {Cell(row.name), "", "", "", "", "", ""};
-  const MachineCheck& check = *row.decision;
-  bool matched = check.matchKey != 0;
-  return {Cell(row.name),
-          Cell(check.biosVersion),
-          check.hasPlatform ? Cell(check.platformName) : "",
-          check.hasToken ? Cell(check.token) : "",
-          matched ? Cell(PlatformTableSection(check.matchTableType)) : "",
-          matched ? std::to_string(check.matchKey) : "",
-          Cell(check.folder)};
+  std::vector<std::string> cells;
+  for (const std::wstring& cell : FleetCells(row)) cells.push_back(Cell(cell));
+  return cells;
 }
 
 bool HasBothMaps(const FleetRow& row) {
@@ -206,27 +189,7 @@ std::string TextRows(const std::vector<FleetRow>& rows) {
   return text;
 }
 
-struct Summary {
-  std::map<std::wstring, int> perFolder;
-  int noMatch = 0;
-  int unreadable = 0;
-};
-
-Summary Summed(const std::vector<FleetRow>& rows) {
-  Summary summary;
-  for (const FleetRow& row : rows) {
-    if (!row.error.empty()) {
-      ++summary.unreadable;
-    } else if (row.decision->folder.empty()) {
-      ++summary.noMatch;
-    } else {
-      ++summary.perFolder[row.decision->folder];
-    }
-  }
-  return summary;
-}
-
-std::string SummaryText(const Summary& summary) {
+std::string SummaryText(const FleetSummary& summary) {
   std::string text = "Summary:\n";
   for (const auto& [folder, count] : summary.perFolder) {
     text += "  " + std::to_string(count) + " in " + Cell(folder) + "\n";
@@ -236,7 +199,7 @@ std::string SummaryText(const Summary& summary) {
   return text;
 }
 
-std::string FleetJson(const std::vector<FleetRow>& rows, const Summary& summary,
+std::string FleetJson(const std::vector<FleetRow>& rows, const FleetSummary& summary,
                       const std::vector<KitFinding>& findings, int status) {
   std::string json = "{\"machines\":[";
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -304,6 +267,33 @@ bool ParseInventoryCsv(const std::string& bytes, std::vector<InventoryRow>& rows
   return true;
 }
 
+std::vector<std::wstring> FleetCells(const FleetRow& row) {
+  if (!row.error.empty()) return {row.name, L"", L"", L"", L"", L"", L""};
+  const MachineCheck& check = *row.decision;
+  bool matched = check.matchKey != 0;
+  return {row.name,
+          check.biosVersion,
+          check.hasPlatform ? check.platformName : L"",
+          check.hasToken ? check.token : L"",
+          matched ? PlatformTableSection(check.matchTableType) : L"",
+          matched ? std::to_wstring(check.matchKey) : L"",
+          check.folder};
+}
+
+FleetSummary SummarizeFleet(const std::vector<FleetRow>& rows) {
+  FleetSummary summary;
+  for (const FleetRow& row : rows) {
+    if (!row.error.empty()) {
+      ++summary.unreadable;
+    } else if (row.decision->folder.empty()) {
+      ++summary.noMatch;
+    } else {
+      ++summary.perFolder[row.decision->folder];
+    }
+  }
+  return summary;
+}
+
 std::string CsvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string field = "\"";
@@ -315,6 +305,17 @@ int RunFleet(const CheckOptions& options) {
   FleetJudge judge;
   FileScratch scratch;
   std::vector<FleetRow> rows;
+  // Without firmware files the fleet is this machine.
+  if (options.firmware.empty()) {
+    uint32_t size = 0;
+    if (ReportThisMachine(scratch.machine, size) == nullptr) {
+      rows.push_back(ErrorRow(L"this machine", "gives no SMBIOS table that can be read"));
+    } else {
+      const MachineCheck& machine = scratch.machine;
+      rows.push_back({L"this machine", "", L"this machine", "RawSMBIOSData block",
+                      judge.Judge(machine.biosVersion, machine.hasPlatform, machine.platformName)});
+    }
+  }
   for (const std::wstring& input : options.firmware) {
     if (!IsFolder(input.c_str())) {
       AddFile(input, scratch, judge, rows);
@@ -337,9 +338,15 @@ int RunFleet(const CheckOptions& options) {
     if (!row.error.empty()) Write(stderr, "ThermalMapCheck: " + Cell(row.name) + ": " + row.error + "\n");
   }
 
-  Summary summary = Summed(rows);
+  FleetSummary summary = SummarizeFleet(rows);
   if (options.format == OutputFormat::kJson) {
     Write(stdout, FleetJson(rows, summary, findings, status));
+  } else if (options.format == OutputFormat::kHtml) {
+    wchar_t kit[kPathCapacity];
+    BuildPathBesideProgram(kit, L"");
+    std::wstring folder = kit;
+    if (folder.size() > 1) folder.pop_back();  // the separator before the empty name
+    Write(stdout, FleetPage(folder, rows, findings, status));
   } else if (options.format == OutputFormat::kCsv) {
     std::string csv = "name,bios_version,platform_name,token,table,key,folder\n";
     for (const FleetRow& row : rows) {

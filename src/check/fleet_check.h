@@ -3,10 +3,35 @@
 // and platform name.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "check/check_options.h"
+#include "check/machine_check.h"
+
+// A machine of a fleet keeps only what its row needs: the decision is its
+// pair's.
+struct FleetRow {
+  std::wstring name;
+  std::string error;  // why the file gives no machine, or empty
+  std::wstring firmware;
+  const char* format;
+  const MachineCheck* decision;  // null with an error
+};
+
+// The row's cells: name, BIOS version, platform name, token, table, key,
+// folder (all but the name empty for a machine that could not be read).
+std::vector<std::wstring> FleetCells(const FleetRow& row);
+
+// The machines per folder, those with no match and those unreadable.
+struct FleetSummary {
+  std::map<std::wstring, int> perFolder;
+  int noMatch = 0;
+  int unreadable = 0;
+};
+
+FleetSummary SummarizeFleet(const std::vector<FleetRow>& rows);
 
 // A machine of an inventory export: its name (the first column), its BIOS
 // version and its platform name (empty: no type 130 structure).

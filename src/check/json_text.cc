@@ -3,31 +3,26 @@
 #include <cstdint>
 #include <type_traits>
 
-namespace {
+#include "common/utf8.h"
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | code >> 6);
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | code >> 12);
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | code >> 18);
-    out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
+namespace {
 
 // A UTF-16 unit (a code point where wchar_t is wider) as a number.
 uint32_t Unit(wchar_t c) { return static_cast<std::make_unsigned_t<wchar_t>>(c); }
 
 bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// The code point at `text`, which moves past a surrogate pair; an unpaired
+// surrogate is U+FFFD.
+uint32_t CodePoint(const wchar_t*& text) {
+  uint32_t unit = Unit(*text);
+  if (IsHighSurrogate(unit) && IsLowSurrogate(Unit(text[1]))) {
+    ++text;
+    return 0x10000 + ((unit - 0xD800) << 10) + (Unit(*text) - 0xDC00);
+  }
+  return IsHighSurrogate(unit) || IsLowSurrogate(unit) || unit > 0x10FFFF ? 0xFFFD : unit;
+}
 
 }  // namespace
 
@@ -52,16 +47,26 @@ void AppendJsonString(std::string& out, const wchar_t* text) {
       out += "\\u00";
       out += digits[unit >> 4];
       out += digits[unit & 0xF];
-    } else if (IsHighSurrogate(unit) && IsLowSurrogate(Unit(text[1]))) {
-      ++text;
-      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (Unit(*text) - 0xDC00));
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit) || unit > 0x10FFFF) {
-      AppendUtf8(out, 0xFFFD);
     } else {
-      AppendUtf8(out, unit);
+      AppendUtf8(out, CodePoint(text));
     }
   }
   out += '"';
+}
+
+void AppendHtmlText(std::string& out, const wchar_t* text) {
+  for (; *text != L'\0'; ++text) {
+    uint32_t code = CodePoint(text);
+    switch (code) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      // Control characters have no place in a page.
+      default: AppendUtf8(out, code < 0x20 || (code >= 0x7F && code < 0xA0) ? 0xFFFD : code);
+    }
+  }
 }
 
 std::string ConsoleText(const wchar_t* text) {

@@ -1,4 +1,4 @@
-// Text for JSON output and for the console.
+// Text for JSON and HTML output and for the console.
 #pragma once
 
 #include <string>
@@ -7,6 +7,11 @@
 // with quotes: control characters escaped, an unpaired surrogate written as
 // U+FFFD. Null text is written as null.
 void AppendJsonString(std::string& out, const wchar_t* text);
+
+// Appends `text` (UTF-16 code units) to `out` as HTML text in UTF-8: "&",
+// "<", ">" and both quotes as references, control characters and unpaired
+// surrogates as U+FFFD.
+void AppendHtmlText(std::string& out, const wchar_t* text);
 
 // `text` for the console: printable ASCII as it is, every other UTF-16 unit
 // as '?', as the report prints firmware text.

@@ -82,6 +82,7 @@ int RunCheck(wchar_t** argv) {
   if (!options.kit.empty() && UseKit(options.kit) != 0) return 3;
 
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
+               options.format == OutputFormat::kHtml ||
                (options.firmware.size() == 1 && IsFolder(options.firmware[0].c_str()));
   if (fleet) return RunFleet(options);
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace {
 
 void AppendUnits(std::wstring& wide, uint32_t code) {
@@ -10,24 +12,6 @@ void AppendUnits(std::wstring& wide, uint32_t code) {
     wide += static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
   } else {
     wide += static_cast<wchar_t>(code);
-  }
-}
-
-void AppendUtf8(std::string& native, uint32_t code) {
-  if (code < 0x80) {
-    native += static_cast<char>(code);
-  } else if (code < 0x800) {
-    native += static_cast<char>(0xC0 | code >> 6);
-    native += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    native += static_cast<char>(0xE0 | code >> 12);
-    native += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    native += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    native += static_cast<char>(0xF0 | code >> 18);
-    native += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    native += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    native += static_cast<char>(0x80 | (code & 0x3F));
   }
 }
 

@@ -146,6 +146,8 @@ rows = list(csv.DictReader(open(sys.argv[1], newline="")))
 print(" ".join(",".join([r["name"], r["token"], r["key"], r["folder"].rsplit("\\", 1)[-1]]) for r in rows))' "$kit/stdout")"
 check_in "$kit" --firmware dumps --format json
 same_as_native "fleet, JSON" "$kit" --firmware dumps --format json
+check_in "$kit" --firmware dumps --format html
+same_as_native "fleet, HTML" "$kit" --firmware dumps --format html
 cp -r "$repo/examples/kit" "$work/example"
 cp "$CHECKER_EXE" "$work/raw.bin" "$work/example/"
 check_in "$work/example" --firmware raw.bin --format json
