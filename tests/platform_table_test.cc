@@ -166,6 +166,10 @@ TEST_F(InstallTest, LookupIsFoundOrNotForTheCasesThatMatter) {
            Case{L"TOTAL_NUM=2147483647\n1=ABC12\n2=XYZ9\n", L"XYZ9", 1},
            Case{L"TOTAL_NUM=99999999999\n1=ABC12\n", L"N/A", 1},
            Case{L"TOTAL_NUM=2147483647\n2147483647=LAST\n", L"LAST", 1},
+           // Text is trimmed before a zero character cuts it: no read finds
+           // the name "1\t", and the value keeps its blank.
+           Case{L"TOTAL_NUM=1\n1\t" + std::wstring(1, L'\0') + L"=X\n", L"N/A", 1},
+           Case{L"TOTAL_NUM=1\n1=Null " + std::wstring(1, L'\0') + L"String\n", L"Null ", 1},
        }) {
     Table(std::wstring(kTag) + L"[DMI_Type0_Table]\n" + c.entries);
     EXPECT_EQ(FindInPlatformTable(c.value.c_str(), 0), c.found)

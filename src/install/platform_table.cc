@@ -105,29 +105,39 @@ bool EntryReadsAs(const wchar_t* tablePath, const wchar_t* section, uint32_t num
 // with a few reads instead of one per number: the section's lines show which
 // keys may read as `value`, and only those are read. `entries` has room for
 // one number per line.
+//
+// A reader keeps names and values as trimmed text cut at a zero character,
+// so a line's name may end in blanks that no read of its number finds, and
+// its value may keep blanks: such a line counts as a possible match, but not
+// as the number's line. Every answer is confirmed by a read.
 uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
-                 int32_t count, const wchar_t* lines, uint32_t linesLength, uint32_t* entries) {
+                 int32_t count, const wchar_t* lines, uint32_t linesLength, uint64_t* entries) {
   size_t valueLength = std::wcslen(value);
   bool absentMatches = std::wcscmp(value, kAbsent) == 0;
-  // Each entry is the key's number times two, plus one when it may match.
+  // Each entry is the key's number times four, plus two when the line's
+  // name is that number exactly, plus one when it may match.
   uint32_t entryCount = 0;
   for (uint32_t at = 0; at < linesLength;) {
     const wchar_t* line = lines + at;
     const wchar_t* lineEnd = line + std::wcslen(line);
     at += static_cast<uint32_t>(lineEnd - line) + 1;
     const wchar_t* equals = std::find(line, lineEnd, L'=');
+    const wchar_t* name = line;
     const wchar_t* nameEnd = equals;
-    TrimBlanks(line, nameEnd);
-    uint32_t number = CanonicalKeyNumber(line, nameEnd);
+    TrimBlanks(name, nameEnd);
+    uint32_t number = CanonicalKeyNumber(name, nameEnd);
     if (number == 0 || number > static_cast<uint32_t>(count)) continue;
+    bool exact = name == line && nameEnd == equals;
     // A name without "=" reads as absent, or as empty on some readers.
-    bool mayMatch = absentMatches || valueLength == 0;
+    bool mayMatch = !exact || absentMatches || valueLength == 0;
     if (equals != lineEnd) {
       const wchar_t* text = equals + 1;
-      TrimBlanks(text, lineEnd);
-      mayMatch = MayReadAs(text, lineEnd, value, valueLength);
+      const wchar_t* textEnd = lineEnd;
+      mayMatch = !exact || MayReadAs(text, textEnd, value, valueLength);
+      TrimBlanks(text, textEnd);
+      mayMatch = mayMatch || MayReadAs(text, textEnd, value, valueLength);
     }
-    entries[entryCount++] = number * 2 + (mayMatch ? 1 : 0);
+    entries[entryCount++] = uint64_t{number} * 4 + (exact ? 2 : 0) + (mayMatch ? 1 : 0);
   }
 
   // Each number once, in order; the first number without a line reads "N/A",
@@ -136,14 +146,18 @@ uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wcha
   uint32_t next = 1;
   bool absentTried = !absentMatches;
   for (uint32_t i = 0; i < entryCount;) {
-    uint32_t number = entries[i] / 2;
+    auto number = static_cast<uint32_t>(entries[i] / 4);
+    bool hasLine = false;
     bool mayMatch = false;
-    for (; i < entryCount && entries[i] / 2 == number; ++i) mayMatch |= (entries[i] & 1) != 0;
-    if (!absentTried && number != next) {
+    for (; i < entryCount && entries[i] / 4 == number; ++i) {
+      hasLine |= (entries[i] & 2) != 0;
+      mayMatch |= (entries[i] & 1) != 0;
+    }
+    if (!absentTried && (number != next || !hasLine)) {
       absentTried = true;
       if (EntryReadsAs(tablePath, section, next, value)) return next;
     }
-    next = number + 1;
+    if (hasLine && number == next) next = number + 1;
     if (mayMatch && EntryReadsAs(tablePath, section, number, value)) return number;
   }
   if (!absentTried && next <= static_cast<uint32_t>(count) &&
@@ -248,8 +262,8 @@ uint32_t FindPlatformTableKey(const wchar_t* value, int tableType) {
   uint32_t linesLength = 0;
   wchar_t* lines = ReadSectionLines(tablePath, section, linesLength);
   auto* entries = lines == nullptr ? nullptr
-                                   : static_cast<uint32_t*>(platform::HeapAlloc(
-                                         (linesLength / 2 + 1) * sizeof(uint32_t)));
+                                   : static_cast<uint64_t*>(platform::HeapAlloc(
+                                         (linesLength / 2 + 1) * sizeof(uint64_t)));
   uint32_t found = entries == nullptr ? 0
                                       : MatchEntries(value, tablePath, section, count, lines,
                                                      linesLength, entries);
