@@ -1,7 +1,8 @@
 // The Windows calls this program makes, under their Windows names, with
 // portable types so that everything outside src/platform/ compiles without
-// <windows.h>. The program links the Windows implementation; the unit tests
-// link an in-memory stand-in.
+// <windows.h>. The programs for Windows link platform-win32.cc, the native
+// checker platform-posix.cc (the same calls over POSIX, by Windows' rules),
+// and the unit tests an in-memory stand-in.
 #pragma once
 
 #include <cstddef>

@@ -3,18 +3,10 @@
 # (given in a private mount namespace), --dump, a firmware that cannot be
 # read, a kit folder whose letter case differs from its entry, and the
 # package.
-set -euo pipefail
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/test-lib.sh"
 : "${NATIVE_CHECKER:?the native thermalmapcheck}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {
-  if [ "$2" == "$3" ]; then echo "ok: $1"; else
-    printf 'FAILED: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    failures=$((failures + 1))
-  fi
-}
 json() { python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(eval(sys.argv[2]))' "$@"; }
 
 # A kit that lists QX77, whose folder is written "qx77", as a kit made on
@@ -70,5 +62,4 @@ check "the package holds the program and its README" \
   "$(dpkg-deb --contents "$deb" | awk '$NF !~ /\/$/ {print $NF}' | xargs)"
 check "the packaged program needs no shared library" "statically linked" \
   "$(file "$repo/build/linux/thermalmapcheck" | grep -o 'statically linked')"
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

@@ -3,18 +3,10 @@
 # holds the counts of the JSON output and one bar per folder; its screenshot
 # is a picture of the requested size; a hostile BIOS version shows as text
 # and the page holds no script. One Chromium run each.
-set -euo pipefail
-repo=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/test-lib.sh"
 : "${NATIVE_CHECKER:?the native thermalmapcheck}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {
-  if [ "$2" == "$3" ]; then echo "ok: $1"; else
-    printf 'FAILED: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    failures=$((failures + 1))
-  fi
-}
 # chromium_run ARGS... PAGE: headless Chromium, with nothing of its own
 # reaching the network.
 chromium_run() {
@@ -108,5 +100,4 @@ PY
 chromium_run --dump-dom "file://$work/hostile.html" >"$work/hostile.dom"
 check "a hostile BIOS version shows as text, and the page holds no script" "shown 0" \
   "$(grep -q '&lt;script&gt;alert(1)&lt;/script&gt;' "$work/hostile.dom" && echo shown) $(grep -ci '<script' "$work/hostile.dom")"
-echo "$failures failed"
-[ "$failures" -eq 0 ]
+finish

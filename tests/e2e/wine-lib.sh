@@ -2,9 +2,7 @@
 # Wine. Sourced; expects INSTALLER_EXE (the cross-built program) and
 # WINE_BASE_PREFIX (created here when missing) in the environment. Each test
 # runs in a fresh copy of that prefix of its own.
-set -euo pipefail
-
-repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/test-lib.sh"
 : "${INSTALLER_EXE:?the cross-built ThermalMapInstaller.exe}"
 : "${WINE_BASE_PREFIX:?the Wine prefix to copy}"
 "$repo/scripts/setup-wine.sh" "$WINE_BASE_PREFIX"
@@ -12,7 +10,6 @@ export WINEPREFIX=$WINE_BASE_PREFIX-$(basename "$0" .sh) WINEDEBUG=-all
 rm -rf "$WINEPREFIX"
 cp -a "$WINE_BASE_PREFIX" "$WINEPREFIX"
 
-failures=0
 
 # run_in_kit KIT VENDOR VERSION DATE PROGRAM [ARGS...]: runs PROGRAM (a
 # Windows command line) from folder KIT, with the installer copied there
@@ -31,20 +28,3 @@ run_in_kit() {
 
 # run_installer KIT VENDOR VERSION DATE [ARGS...]: the installer, as above.
 run_installer() { run_in_kit "$1" "$2" "$3" "$4" ThermalMapInstaller.exe "${@:5}"; }
-
-# check NAME EXPECTED ACTUAL: counts a failure when the texts differ.
-check() {
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1"
-    diff <(printf '%s' "$2" | od -c) <(printf '%s' "$3" | od -c) | head -20 || true
-    failures=$((failures + 1))
-  fi
-}
-
-# finish: the test's result.
-finish() {
-  echo "$failures failed"
-  [ "$failures" -eq 0 ]
-}
