@@ -158,8 +158,9 @@ void AddFile(const std::wstring& path, FileScratch& scratch, FleetJudge& judge,
 std::string Cell(const std::wstring& text) { return ConsoleText(text.c_str()); }
 
 std::vector<std::string> Cells(const FleetRow& row) {
-  std::vector<std::string> cells;
-  for (const std::wstring& cell : FleetCells(row)) cells.push_back(Cell(cell));
+  std::vector<std::wstring> wide = FleetCells(row);
+  std::vector<std::string> cells(wide.size());
+  std::transform(wide.begin(), wide.end(), cells.begin(), Cell);
   return cells;
 }
 

@@ -130,8 +130,8 @@ std::string NoMatchGroups(const std::vector<FleetRow>& rows) {
 
 std::string Findings(const std::vector<KitFinding>& findings) {
   if (findings.empty()) return "<p>None.</p>\n";
-  std::vector<const KitFinding*> ordered;
-  for (const KitFinding& finding : findings) ordered.push_back(&finding);
+  std::vector<const KitFinding*> ordered(findings.size());
+  std::transform(findings.begin(), findings.end(), ordered.begin(), [](const KitFinding& f) { return &f; });
   std::stable_sort(ordered.begin(), ordered.end(),
                    [](const KitFinding* a, const KitFinding* b) { return a->error && !b->error; });
   std::string html = "<ul class=\"findings\">\n";
