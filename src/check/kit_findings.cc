@@ -8,6 +8,7 @@
 
 #include "check/json_text.h"
 #include "check/machine_check.h"
+#include "common/profile_file.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
 #include "platform/platform.h"
@@ -34,16 +35,6 @@ struct TableText {
   int firstNonAsciiLine = 0;           // 8-bit text without a byte-order mark
   bool notText = false;
 };
-
-bool IsBlank(wchar_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == L' '; }
-
-std::wstring Trimmed(const std::wstring& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsBlank(text[first])) ++first;
-  while (last > first && IsBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
 
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
@@ -100,11 +91,11 @@ TableText ReadTableText(const std::string& bytes, std::vector<KitFinding>& findi
       table.firstNonAsciiLine = number;
     }
     if (line.find(L'\0') != std::wstring::npos) table.notText = true;
-    std::wstring trimmed = Trimmed(line);
+    std::wstring trimmed = TrimProfileBlanks(line);
     if (trimmed.empty() || trimmed[0] == L';') continue;
     size_t close = trimmed.rfind(L']');
     if (trimmed[0] == L'[' && close != std::wstring::npos) {
-      std::wstring name = Trimmed(trimmed.substr(1, close - 1));
+      std::wstring name = TrimProfileBlanks(trimmed.substr(1, close - 1));
       inRepeat = Section(table, name.c_str()) != nullptr;
       if (inRepeat) {
         findings.push_back({false, "section-repeated", kPlatformTableFileName, number,
@@ -120,7 +111,7 @@ TableText ReadTableText(const std::string& bytes, std::vector<KitFinding>& findi
     size_t equals = trimmed.find(L'=');
     // What follows "=" is taken from the untrimmed line, to see its blanks.
     size_t rawEquals = line.find(L'=');
-    current->keys.push_back({number, Trimmed(trimmed.substr(0, equals)), equals != std::wstring::npos,
+    current->keys.push_back({number, TrimProfileBlanks(trimmed.substr(0, equals)), equals != std::wstring::npos,
                              equals == std::wstring::npos ? L"" : line.substr(rawEquals + 1)});
   }
   return table;
@@ -152,7 +143,7 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<std::wstring>& na
                 std::vector<KitFinding>& findings) {
   std::string where = ConsoleText(PlatformTableSection(tableType));
   where += ": key " + ConsoleText(key.name.c_str());
-  std::wstring value = Trimmed(key.written);
+  std::wstring value = TrimProfileBlanks(key.written);
   if (value != key.written && !key.written.empty()) {
     Add(findings, false, "entry-blanks", key.line, where + ": the blanks around the entry are dropped when it is read");
   }
@@ -301,7 +292,7 @@ void CheckTable(const TableText& table, int tableType, std::vector<std::wstring>
   int32_t count = ParseTableCount(countText);
   const KeyLine* countKey = Key(section, L"TOTAL_NUM");
   int countLine = countKey != nullptr ? countKey->line : section->line;
-  std::wstring written = Trimmed(countText);
+  std::wstring written = TrimProfileBlanks(countText);
   size_t digitsAt = !written.empty() && (written[0] == L'+' || written[0] == L'-') ? 1 : 0;
   size_t digitsEnd = digitsAt;
   while (digitsEnd < written.size() && written[digitsEnd] >= L'0' && written[digitsEnd] <= L'9') ++digitsEnd;

@@ -25,14 +25,6 @@ uint32_t Copy(const std::wstring& text, wchar_t* buffer, uint32_t capacity) {
 // The profile reader's blanks: tab to carriage return, ^Z and space.
 bool IsProfileBlank(wchar_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == L' '; }
 
-std::wstring Trim(const std::wstring& text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && IsProfileBlank(text[first])) ++first;
-  while (last > first && IsProfileBlank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 std::wstring Lower(std::wstring text) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
   return text;
@@ -89,12 +81,12 @@ ProfileFile ParseText(const std::wstring& text) {
   while (start < text.size()) {
     size_t stop = text.find_first_of(L"\r\n", start);
     if (stop == std::wstring::npos) stop = text.size();
-    std::wstring line = Trim(text.substr(start, stop - start));
+    std::wstring line = TrimProfileBlanks(text.substr(start, stop - start));
     start = stop + 1;
     if (line.empty()) continue;
     size_t close = line.rfind(L']');
     if (line[0] == L'[' && close != std::wstring::npos) {
-      std::wstring name = Lower(Trim(line.substr(1, close - 1)));
+      std::wstring name = Lower(TrimProfileBlanks(line.substr(1, close - 1)));
       bool repeated = file.sections.count(name) > 0;
       ignored = ProfileSection();
       current = repeated ? &ignored : &file.sections[name];
@@ -103,7 +95,7 @@ ProfileFile ParseText(const std::wstring& text) {
     // The reader trims names and values, then keeps them as terminated
     // text: a zero character ends them, and blanks before it stay.
     auto terminated = [](const std::wstring& part) {
-      std::wstring trimmed = Trim(part);
+      std::wstring trimmed = TrimProfileBlanks(part);
       return trimmed.substr(0, trimmed.find(L'\0'));
     };
     size_t equals = line.find(L'=');
@@ -157,11 +149,19 @@ uint32_t SectionLines(const ProfileSection& section, wchar_t* buffer, uint32_t c
 const ProfileSection& FindSection(const ProfileFile* file, const wchar_t* name) {
   static const ProfileSection kNoSection;
   if (file == nullptr) return kNoSection;
-  auto named = file->sections.find(Lower(Trim(name)));
+  auto named = file->sections.find(Lower(TrimProfileBlanks(name)));
   return named == file->sections.end() ? kNoSection : named->second;
 }
 
 }  // namespace
+
+std::wstring TrimProfileBlanks(const std::wstring& text) {
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && IsProfileBlank(text[first])) ++first;
+  while (last > first && IsProfileBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
 
 ProfileFile ParseProfileFile(const std::string& bytes) { return ParseText(Decode(bytes)); }
 
@@ -170,7 +170,7 @@ uint32_t ReadProfileString(const ProfileFile* file, const wchar_t* section, cons
   if (capacity == 0) return 0;
   const ProfileSection& found = FindSection(file, section);
   // The first key of that name decides, even one without a value.
-  auto entry = found.firstEntry.find(Lower(Trim(key)));
+  auto entry = found.firstEntry.find(Lower(TrimProfileBlanks(key)));
   if (entry == found.firstEntry.end() || !found.entries[entry->second].hasValue) {
     return Copy(fallback, buffer, capacity);
   }

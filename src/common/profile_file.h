@@ -24,6 +24,10 @@ struct ProfileFile {
   std::unordered_map<std::wstring, ProfileSection> sections;  // by lower-case name
 };
 
+// `text` without the reader's blanks at either end: tab to carriage return,
+// Ctrl-Z and space.
+std::wstring TrimProfileBlanks(const std::wstring& text);
+
 // Parses a file's bytes: UTF-16 (LE or BE) or UTF-8 after a byte-order mark,
 // else 8-bit text in Windows-1252, each character one UTF-16 unit.
 ProfileFile ParseProfileFile(const std::string& bytes);
