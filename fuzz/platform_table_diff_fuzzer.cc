@@ -1,6 +1,6 @@
 // Arbitrary bytes as "KORVPlatformTable.ini" and an arbitrary value, looked
-// up in both tables by FindPlatformTableKey and by the plain key-by-key
-// loop; any difference in the key found aborts. The input is the value, a zero byte, then
+// up in both tables by FindPlatformTableKey, in the table's listing and by
+// the plain key-by-key loop; any difference in the key found aborts. The input is the value, a zero byte, then
 // the file.
 #include <cstdint>
 #include <cstdlib>
@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int tableType : {0, 130}) {
     const wchar_t* section = tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
     if (ReadTableCount(section, kTablePath) > kLargestPlainCount) continue;
-    if (FindPlatformTableKey(value.c_str(), tableType) !=
-        PlainLookup(value.c_str(), section, kTablePath)) {
+    uint32_t plain = PlainLookup(value.c_str(), section, kTablePath);
+    if (FindPlatformTableKey(value.c_str(), tableType) != plain ||
+        ListedKey(value.c_str(), tableType) != plain) {
       std::abort();
     }
   }

@@ -304,6 +304,13 @@ void FindClose(void* listing) {
   --Fake().openFiles;
 }
 
+void* GetStdInputHandle() {
+  // Standard input is the file of that name, never closed.
+  static OpenFile input{L"standard input", 0};
+  input = {L"standard input", 0};
+  return &input;
+}
+
 bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
 
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {

@@ -28,3 +28,20 @@ inline uint32_t PlainLookup(const wchar_t* value, const wchar_t* section,
   }
   return 0;
 }
+
+// The first key that the table's listing gives for `value`, or 0.
+inline uint32_t ListedKey(const wchar_t* value, int tableType) {
+  struct Search {
+    const wchar_t* value;
+    uint32_t key;
+  } search{value, 0};
+  ListPlatformTableEntries(
+      tableType,
+      [](uint32_t key, const wchar_t* entry, void* context) {
+        auto* s = static_cast<Search*>(context);
+        if (s->key == 0 && std::wcscmp(entry, s->value) == 0) s->key = key;
+        return false;
+      },
+      &search);
+  return search.key;
+}

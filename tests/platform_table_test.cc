@@ -128,17 +128,19 @@ const std::vector<std::wstring> kValues = {
     L"N/A",   L"",      L"2",             L"\"",             k99,        k99 + L"e", k99.substr(1),
     L"\"" + k99.substr(1), L"'" + k99.substr(1), std::wstring(98, L'e')};
 
-// The fast lookup gives the plain lookup's answer for every table and value,
-// in both sections, whatever else the section holds.
+// The fast lookup and the listing give the plain lookup's answer for every
+// table and value, in both sections, whatever else the section holds.
 TEST_F(InstallTest, LookupEqualsPlainLookup) {
   for (const std::wstring& entries : kTables) {
     for (int tableType : {0, 130}) {
       const wchar_t* section = tableType == 0 ? L"DMI_Type0_Table" : L"DMI_Type130_Table";
       Table(std::wstring(kTag) + L"[" + section + L"]\n" + entries + L"[Other]\nTOTAL_NUM=9\n1=MRL01\n");
       for (const std::wstring& value : kValues) {
-        EXPECT_EQ(FindPlatformTableKey(value.c_str(), tableType), PlainLookup(value.c_str(), section, kTablePath))
+        uint32_t plain = PlainLookup(value.c_str(), section, kTablePath);
+        EXPECT_EQ(FindPlatformTableKey(value.c_str(), tableType), plain)
             << "table " << ::testing::PrintToString(entries) << " type " << tableType << " value "
             << ::testing::PrintToString(value);
+        EXPECT_EQ(ListedKey(value.c_str(), tableType), plain) << "listed";
       }
       EXPECT_EQ(FindInPlatformTable(L"MRL01", tableType == 0 ? 130 : 0), 0);
     }

@@ -34,7 +34,7 @@ TEST_P(SelectTest, VersionPrefixThenPlatformName) {
   CopyWideText(BiosPlatformText, ArraySize(BiosPlatformText), c.platformName.c_str());
   Table(c.table);
   wchar_t dir[kPathCapacity] = L"untouched";
-  SelectThermalMapSource(dir);
+  SelectThermalMapSource(dir, FindPlatformTableKey);
   EXPECT_EQ(std::wstring(dir), c.dir);
   EXPECT_EQ(std::wstring(BiosVersionText), c.versionAfter);
 }

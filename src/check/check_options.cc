@@ -1,11 +1,14 @@
 #include "check/check_options.h"
 
+#include <algorithm>
 #include <cwchar>
 
 #include "check/json_text.h"
+#include "common/utf8.h"
 
 const char kCheckUsage[] =
-    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV]... [--format text|json|csv|html]\n"
+    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV|-]... [--column COLUMN=NAME]...\n"
+    "                       [--format text|json|csv|html]\n"
     "       ThermalMapCheck --dump FILE\n"
     "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
     "machine, whether they are in place. Changes nothing.\n"
@@ -13,8 +16,13 @@ const char kCheckUsage[] =
     "                   (default: this program's folder)\n"
     "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
     "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
-    "                   a folder (each file one machine) or a CSV inventory with the\n"
-    "                   columns bios_version and platform_name; may be given again\n"
+    "                   a folder (each file one machine), or an inventory export (CSV\n"
+    "                   with a bios_version or SMBIOSBIOSVersion column and a\n"
+    "                   platform_name column; - reads one from standard input); may\n"
+    "                   be given again\n"
+    "  --column bios_version=NAME, --column platform_name=NAME\n"
+    "                   the inventory's column that holds the BIOS version, or the\n"
+    "                   platform name\n"
     "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
     "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
     "                   (one page that shows the machines per folder)\n"
@@ -23,7 +31,7 @@ const char kCheckUsage[] =
     "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
     "the table file is absent, or an error finding); 3 a usage error or an unreadable\n"
     "input. For several machines: 0 each gets a folder with both maps, 1 some do\n"
-    "not, 2 error findings, 3 none could be read.\n";
+    "not (or are undecided), 2 error findings, 3 none could be read.\n";
 
 namespace {
 
@@ -47,7 +55,8 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
                                                   : nullptr;
     bool isFormat = Is(option, L"--format");
     bool isFirmware = Is(option, L"--firmware");
-    if (value == nullptr && !isFormat && !isFirmware) {
+    bool isColumn = Is(option, L"--column");
+    if (value == nullptr && !isFormat && !isFirmware && !isColumn) {
       error = "unknown option " + ConsoleText(option);
       return 3;
     }
@@ -57,7 +66,26 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     }
     const wchar_t* text = *++at;
     if (isFirmware) {
+      if (Is(text, L"-") && std::count(options.firmware.begin(), options.firmware.end(), L"-") > 0) {
+        error = "--firmware - given twice";
+        return 3;
+      }
       options.firmware.push_back(text);
+    } else if (isColumn) {
+      std::string column = Utf8FromWide(text);
+      size_t equals = column.find('=');
+      std::string* name = column.compare(0, equals, "bios_version") == 0    ? &options.biosVersionColumn
+                          : column.compare(0, equals, "platform_name") == 0 ? &options.platformNameColumn
+                                                                            : nullptr;
+      if (equals == std::string::npos || name == nullptr || equals + 1 == column.size()) {
+        error = "--column takes bios_version=NAME or platform_name=NAME";
+        return 3;
+      }
+      if (!name->empty()) {
+        error = "--column " + column.substr(0, equals) + " given twice";
+        return 3;
+      }
+      *name = column.substr(equals + 1);
     } else if (isFormat) {
       if (formatGiven || (!Is(text, L"text") && !Is(text, L"json") && !Is(text, L"csv") &&
                           !Is(text, L"html"))) {
@@ -76,7 +104,8 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       *value = text;
     }
   }
-  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || formatGiven)) {
+  bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty();
+  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || formatGiven || columnGiven)) {
     error = "--dump stands alone";
     return 3;
   }

@@ -8,7 +8,9 @@ enum class OutputFormat { kText, kJson, kCsv, kHtml };
 
 struct CheckOptions {
   std::wstring kit;                    // empty: the checker's own folder
-  std::vector<std::wstring> firmware;  // none: this machine's table
+  std::vector<std::wstring> firmware;  // none: this machine's table; "-" standard input
+  std::string biosVersionColumn;       // an inventory's column names (UTF-8); empty: the usual ones
+  std::string platformNameColumn;
   std::wstring dump;                   // non-empty: write this machine's table there and stop
   OutputFormat format = OutputFormat::kText;
   bool help = false;
@@ -16,7 +18,8 @@ struct CheckOptions {
 
 // Reads `argv` (program name first, closed by a null entry) into `options`;
 // returns 0, or sets `error` and returns 3 for an unknown option, a missing
-// or wrong value, or an option other than --firmware given twice.
+// or wrong value, or an option given twice (--firmware may name several
+// inputs, standard input once).
 int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error);
 
 // The usage text, ending in a line break.

@@ -1,6 +1,7 @@
 #include "check/check_output.h"
 
 #include "check/json_text.h"
+#include "install/deploy.h"
 #include "install/platform_table.h"
 
 namespace {
@@ -28,45 +29,60 @@ std::string Quoted(const std::wstring& text) { return "\"" + ConsoleText(text.c_
 std::string Wide(const std::wstring& text) { return ConsoleText(text.c_str()); }
 
 // Why no folder was selected, or empty when one was.
-std::string NoFolderReason(const MachineCheck& check) {
-  if (!check.tableExists) return "the table file is absent";
-  if (!check.tagOk) return "the tag fails";
-  if (check.folderTooLong) return "the matched folder's paths do not fit 259 characters";
-  if (check.folder.empty()) return "no entry matches";
+std::string NoFolderReason(const KitSnapshot& kit, const KitDecision& decision, bool undecided) {
+  if (!kit.tableExists) return "the table file is absent";
+  if (!kit.tagOk) return "the tag fails";
+  if (undecided) {
+    return "undecided: no type 0 entry matches, and the export gives no platform name to look up";
+  }
+  if (decision.folderTooLong) return "the matched folder's paths do not fit 259 characters";
+  if (decision.folder.empty()) return "no entry matches";
   return "";
 }
 
 // What the installer would do with the maps, in one sentence.
-std::string InstallerAction(const MachineCheck& check, bool onThisMachine) {
-  std::string reason = NoFolderReason(check);
+std::string InstallerAction(const KitSnapshot& kit, const KitDecision& decision,
+                            const std::array<InstalledState, 2>& installed, bool undecided) {
+  std::string reason = NoFolderReason(kit, decision, undecided);
+  if (undecided && kit.tagOk) return "installs what the platform name decides";
   if (!reason.empty()) return "installs nothing: " + reason;
   std::string action;
-  for (const MapCheck& map : check.maps) {
-    std::string name = Wide(map.map->name);
+  for (int i = 0; i < 2; ++i) {
+    const MapSource& map = decision.maps[i];
+    std::string name = Wide(kThermalMapFiles[i].name);
     std::string step;
-    if (!map.sourceExists) {
+    if (!map.exists) {
       step = "keeps the installed " + name + " (the folder lacks it)";
-    } else if (!map.sourceInKit) {
+    } else if (!map.inKit) {
       step = "keeps the installed " + name + " (it lies outside the kit)";
-    } else if (map.installed == InstalledState::kInPlace) {
+    } else if (installed[i] == InstalledState::kInPlace) {
       step = "finds " + name + " in place";
     } else {
-      step = (onThisMachine && map.installed == InstalledState::kDiffers ? "replaces " : "installs ") +
-             name;
+      step = (installed[i] == InstalledState::kDiffers ? "replaces " : "installs ") + name;
     }
     action += (action.empty() ? "" : ", ") + step;
   }
   return action;
 }
 
+// Whether the selection looked the table up: the type 0 table whenever the
+// tag passes, the type 130 table when no type 0 entry matched.
+bool LookedUp(const KitSnapshot& kit, const KitDecision& decision, int index, bool undecided) {
+  if (!kit.tagOk) return false;
+  return index == 0 || (!undecided && decision.matchTableType == 130);
+}
+
 std::string TableLine(const MachineCheck& check, int index) {
-  const TableCheck& table = check.tables[index];
+  const TableCount& table = check.kit->tables[index];
+  const KitDecision& decision = check.decision;
   std::string line = "  " + Wide(PlatformTableSection(index == 0 ? 0 : 130)) + ": TOTAL_NUM " +
-                     Quoted(table.countText) + " counts " + std::to_string(table.count) + "; ";
-  if (!check.tagOk) return line + "not looked up (the tag fails)\n";
-  if (!table.lookedUp) return line + "not looked up (the BIOS version prefix matched)\n";
-  bool matched = check.matchKey != 0 && check.matchTableType == (index == 0 ? 0 : 130);
-  if (matched) return line + "key " + std::to_string(check.matchKey) + " matches\n";
+                     Quoted(table.text) + " counts " + std::to_string(table.count) + "; ";
+  if (!check.kit->tagOk) return line + "not looked up (the tag fails)\n";
+  if (!LookedUp(*check.kit, decision, index, false)) {
+    return line + "not looked up (the BIOS version prefix matched)\n";
+  }
+  bool matched = decision.matchKey != 0 && decision.matchTableType == (index == 0 ? 0 : 130);
+  if (matched) return line + "key " + std::to_string(decision.matchKey) + " matches\n";
   return line + "no key matches\n";
 }
 
@@ -82,29 +98,31 @@ std::string FindingsText(const std::vector<KitFinding>& findings) {
 }
 
 std::string MachineCheckText(const MachineCheck& check) {
-  bool onThisMachine = check.maps[0].installed != InstalledState::kNotChecked;
+  const KitSnapshot& kit = *check.kit;
+  const KitDecision& decision = check.decision;
   std::string text = check.report + "\n";
   text += "Firmware: " + Wide(check.firmware) + " (" + check.format + ")\n";
-  text += "Kit: " + Wide(check.kit) + "\n";
+  text += "Kit: " + Wide(kit.path) + "\n";
   text += FindingsText(check.findings);
   text += "Decision:\n";
-  text += "  Tag: " + Quoted(check.tag) + (check.tagOk ? " passes\n" : " fails\n");
+  text += "  Tag: " + Quoted(kit.tag) + (kit.tagOk ? " passes\n" : " fails\n");
   text += "  BIOS version: " + Quoted(check.biosVersion) + ", token " +
-          (check.hasToken ? Quoted(check.token) : "none") + "\n";
+          (decision.hasToken ? Quoted(decision.token) : "none") + "\n";
   text += TableLine(check, 0);
   text += "  Platform name: " +
           (check.hasPlatform ? Quoted(check.platformName) : "none (no type 130 structure)") + "\n";
   text += TableLine(check, 1);
-  std::string reason = NoFolderReason(check);
-  text += "  Folder: " + (reason.empty() ? Wide(check.folder) : "none: " + reason) + "\n";
-  for (const MapCheck& map : check.maps) {
-    text += "  " + Wide(map.map->name) + ": ";
-    text += map.source.empty() ? "no source" : Wide(map.source) + (map.sourceExists ? " exists" : " is missing");
-    const char* installed = InstalledName(map.installed);
+  std::string reason = NoFolderReason(kit, decision, false);
+  text += "  Folder: " + (reason.empty() ? Wide(decision.folder) : "none: " + reason) + "\n";
+  for (int i = 0; i < 2; ++i) {
+    const MapSource& map = decision.maps[i];
+    text += "  " + Wide(kThermalMapFiles[i].name) + ": ";
+    text += map.source.empty() ? "no source" : Wide(map.source) + (map.exists ? " exists" : " is missing");
+    const char* installed = InstalledName(check.installed[i]);
     if (installed != nullptr) text += std::string("; installed: ") + installed;
     text += "\n";
   }
-  text += "  The installer " + InstallerAction(check, onThisMachine) + "\n";
+  text += "  The installer " + InstallerAction(kit, decision, check.installed, false) + "\n";
   text += "Exit status: " + std::to_string(check.exitStatus) + " (" + ExitMeaning(check.exitStatus) +
           ")\n";
   return text;
@@ -125,69 +143,69 @@ std::string FindingsJson(const std::vector<KitFinding>& findings) {
   return json + "]";
 }
 
-std::string MachineJsonFields(const MachineCheck& check, bool withReport) {
-  bool onThisMachine = check.maps[0].installed != InstalledState::kNotChecked;
-  auto string = [](std::string& out, const std::wstring& text) { AppendJsonString(out, text.c_str()); };
-  std::string json = "\"firmware\":";
-  string(json, check.firmware);
-  json += ",\"format\":";
-  string(json, Widened(check.format));
-  json += ",\"kit\":";
-  string(json, check.kit);
-  if (withReport) {
-    json += ",\"report\":";
-    string(json, Widened(check.report));
-  }
-  json += ",\"bios_version\":";
-  string(json, check.biosVersion);
-  json += ",\"platform_name\":";
-  AppendJsonString(json, check.hasPlatform ? check.platformName.c_str() : nullptr);
+void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
+                        const std::array<InstalledState, 2>& installed, bool undecided) {
+  auto string = [&json](const std::wstring& text) { AppendJsonString(json, text.c_str()); };
   json += ",\"token\":";
-  AppendJsonString(json, check.hasToken ? check.token.c_str() : nullptr);
+  AppendJsonString(json, decision.hasToken ? decision.token.c_str() : nullptr);
   json += ",\"tag\":{\"value\":";
-  string(json, check.tag);
-  json += std::string(",\"ok\":") + (check.tagOk ? "true" : "false") + "}";
+  string(kit.tag);
+  json += std::string(",\"ok\":") + (kit.tagOk ? "true" : "false") + "}";
   json += ",\"tables\":[";
   for (int i = 0; i < 2; ++i) {
     json += i == 0 ? "{\"table\":" : ",{\"table\":";
     AppendJsonString(json, PlatformTableSection(i == 0 ? 0 : 130));
     json += ",\"total_num\":";
-    string(json, check.tables[i].countText);
-    json += ",\"count\":" + std::to_string(check.tables[i].count) +
-            ",\"looked_up\":" + (check.tables[i].lookedUp ? "true" : "false") + "}";
+    string(kit.tables[i].text);
+    json += ",\"count\":" + std::to_string(kit.tables[i].count) +
+            ",\"looked_up\":" + (LookedUp(kit, decision, i, undecided) ? "true" : "false") + "}";
   }
   json += "],\"match\":";
-  if (check.matchKey == 0) {
+  if (decision.matchKey == 0 || undecided) {
     json += "null";
   } else {
     json += "{\"table\":";
-    AppendJsonString(json, PlatformTableSection(check.matchTableType));
-    json += ",\"key\":\"" + std::to_string(check.matchKey) + "\"}";
+    AppendJsonString(json, PlatformTableSection(decision.matchTableType));
+    json += ",\"key\":\"" + std::to_string(decision.matchKey) + "\"}";
   }
   json += ",\"folder\":";
-  AppendJsonString(json, check.folder.empty() ? nullptr : check.folder.c_str());
+  AppendJsonString(json, decision.folder.empty() || undecided ? nullptr : decision.folder.c_str());
   json += ",\"no_folder_reason\":";
-  std::string reason = NoFolderReason(check);
+  std::string reason = NoFolderReason(kit, decision, undecided);
   AppendJsonString(json, reason.empty() ? nullptr : Widened(reason).c_str());
   json += ",\"maps\":[";
   for (int i = 0; i < 2; ++i) {
-    const MapCheck& map = check.maps[i];
+    const MapSource& map = decision.maps[i];
+    bool shown = !undecided && !map.source.empty();
     json += i == 0 ? "{\"name\":" : ",{\"name\":";
-    AppendJsonString(json, map.map->name);
+    AppendJsonString(json, kThermalMapFiles[i].name);
     json += ",\"source\":";
-    AppendJsonString(json, map.source.empty() ? nullptr : map.source.c_str());
-    json += std::string(",\"source_exists\":") + (map.sourceExists ? "true" : "false");
+    AppendJsonString(json, shown ? map.source.c_str() : nullptr);
+    json += std::string(",\"source_exists\":") + (shown && map.exists ? "true" : "false");
     json += ",\"installed\":";
-    const char* installed = InstalledName(map.installed);
-    AppendJsonString(json, installed != nullptr ? Widened(installed).c_str() : nullptr);
+    const char* state = InstalledName(installed[i]);
+    AppendJsonString(json, state != nullptr ? Widened(state).c_str() : nullptr);
     json += "}";
   }
   json += "],\"installer\":";
-  string(json, Widened(InstallerAction(check, onThisMachine)));
-  return json;
+  string(Widened(InstallerAction(kit, decision, installed, undecided)));
 }
 
 std::string MachineCheckJson(const MachineCheck& check) {
-  return "{" + MachineJsonFields(check, true) + ",\"findings\":" + FindingsJson(check.findings) +
+  auto string = [](std::string& out, const std::wstring& text) { AppendJsonString(out, text.c_str()); };
+  std::string json = "{\"firmware\":";
+  string(json, check.firmware);
+  json += ",\"format\":";
+  string(json, Widened(check.format));
+  json += ",\"kit\":";
+  string(json, check.kit->path);
+  json += ",\"report\":";
+  string(json, Widened(check.report));
+  json += ",\"bios_version\":";
+  string(json, check.biosVersion);
+  json += ",\"platform_name\":";
+  AppendJsonString(json, check.hasPlatform ? check.platformName.c_str() : nullptr);
+  AppendDecisionJson(json, *check.kit, check.decision, check.installed, false);
+  return json + ",\"findings\":" + FindingsJson(check.findings) +
          ",\"exit_status\":" + std::to_string(check.exitStatus) + "}\n";
 }

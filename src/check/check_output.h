@@ -12,9 +12,12 @@ std::string MachineCheckText(const MachineCheck& check);
 // One JSON object with the fields the text shows, and a line break.
 std::string MachineCheckJson(const MachineCheck& check);
 
-// The machine's JSON fields (without braces, findings and exit status),
-// with or without the report.
-std::string MachineJsonFields(const MachineCheck& check, bool withReport);
+// Appends the JSON fields of `decision` of `kit` from "token" to
+// "installer", each after a comma, with the installed maps' state. For a
+// machine whose platform name is unknown and whose BIOS version prefix
+// matched no type 0 entry (`undecided`), they say so instead of a folder.
+void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
+                        const std::array<InstalledState, 2>& installed, bool undecided);
 
 // The kit's findings as lines under "Kit findings:", and as a JSON list.
 std::string FindingsText(const std::vector<KitFinding>& findings);

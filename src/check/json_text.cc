@@ -1,62 +1,20 @@
 #include "check/json_text.h"
 
 #include <cstdint>
-#include <type_traits>
 
 #include "common/utf8.h"
-
-namespace {
-
-// A UTF-16 unit (a code point where wchar_t is wider) as a number.
-uint32_t Unit(wchar_t c) { return static_cast<std::make_unsigned_t<wchar_t>>(c); }
-
-bool IsHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// The code point at `text`, which moves past a surrogate pair; an unpaired
-// surrogate is U+FFFD.
-uint32_t CodePoint(const wchar_t*& text) {
-  uint32_t unit = Unit(*text);
-  if (IsHighSurrogate(unit) && IsLowSurrogate(Unit(text[1]))) {
-    ++text;
-    return 0x10000 + ((unit - 0xD800) << 10) + (Unit(*text) - 0xDC00);
-  }
-  return IsHighSurrogate(unit) || IsLowSurrogate(unit) || unit > 0x10FFFF ? 0xFFFD : unit;
-}
-
-}  // namespace
 
 void AppendJsonString(std::string& out, const wchar_t* text) {
   if (text == nullptr) {
     out += "null";
     return;
   }
-  out += '"';
-  for (; *text != L'\0'; ++text) {
-    uint32_t unit = Unit(*text);
-    switch (unit) {
-      case '"': out += "\\\""; continue;
-      case '\\': out += "\\\\"; continue;
-      case '\n': out += "\\n"; continue;
-      case '\r': out += "\\r"; continue;
-      case '\t': out += "\\t"; continue;
-      default: break;
-    }
-    if (unit < 0x20) {
-      const char* digits = "0123456789abcdef";
-      out += "\\u00";
-      out += digits[unit >> 4];
-      out += digits[unit & 0xF];
-    } else {
-      AppendUtf8(out, CodePoint(text));
-    }
-  }
-  out += '"';
+  AppendJsonUtf8(out, Utf8FromWide(text));
 }
 
 void AppendHtmlText(std::string& out, const wchar_t* text) {
   for (; *text != L'\0'; ++text) {
-    uint32_t code = CodePoint(text);
+    uint32_t code = NextCodePoint(text);
     switch (code) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
@@ -79,4 +37,30 @@ std::wstring Widened(const std::string& bytes) {
   std::wstring text;
   for (char c : bytes) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
   return text;
+}
+
+void AppendJsonUtf8(std::string& out, const std::string& text) {
+  out += '"';
+  size_t plain = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text, plain, i - plain);
+    plain = i + 1;
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        const char* digits = "0123456789abcdef";
+        out += "\\u00";
+        out += digits[c >> 4];
+        out += digits[c & 0xF];
+      }
+    }
+  }
+  out.append(text, plain, std::string::npos);
+  out += '"';
 }

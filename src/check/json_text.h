@@ -8,6 +8,10 @@
 // U+FFFD. Null text is written as null.
 void AppendJsonString(std::string& out, const wchar_t* text);
 
+// Appends `text` (valid UTF-8) to `out` as a JSON string, with quotes and
+// control characters escaped.
+void AppendJsonUtf8(std::string& out, const std::string& text);
+
 // Appends `text` (UTF-16 code units) to `out` as HTML text in UTF-8: "&",
 // "<", ">" and both quotes as references, control characters and unpaired
 // surrogates as U+FFFD.

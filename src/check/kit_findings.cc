@@ -7,115 +7,15 @@
 #include <iterator>
 
 #include "check/json_text.h"
-#include "check/machine_check.h"
+#include "check/files.h"
+#include "check/kit_access.h"
+#include "check/table_lines.h"
 #include "common/profile_file.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
 #include "platform/platform.h"
 
 namespace {
-
-// One line of the table file that names a key: its number in the file, the
-// name, and what follows "=" as written (hasValue false without "=").
-struct KeyLine {
-  int line;
-  std::wstring name;
-  bool hasValue;
-  std::wstring written;
-};
-
-struct SectionLines {
-  std::wstring name;  // as written
-  int line;
-  std::vector<KeyLine> keys;
-};
-
-struct TableText {
-  std::vector<SectionLines> sections;  // the first of each name; repeats are findings
-  int firstNonAsciiLine = 0;           // 8-bit text without a byte-order mark
-  bool notText = false;
-};
-
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-  return text;
-}
-
-// The file's text as the reader decodes it: UTF-16 after its byte-order
-// mark, UTF-8 after its own, else 8-bit text (non-ASCII noted).
-std::wstring Decoded(const std::string& bytes, bool& eightBit) {
-  auto byte = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  std::wstring text;
-  eightBit = false;
-  if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
-    bool little = byte(0) == 0xFF;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      text += static_cast<wchar_t>(little ? byte(i) | byte(i + 1) << 8 : byte(i) << 8 | byte(i + 1));
-    }
-    return text;
-  }
-  // Only ASCII matters to the findings; UTF-8 sequences stay as bytes.
-  eightBit = bytes.compare(0, 3, "\xEF\xBB\xBF") != 0;
-  for (size_t i = eightBit ? 0 : 3; i < bytes.size(); ++i) text += static_cast<wchar_t>(byte(i));
-  return text;
-}
-
-const SectionLines* Section(const TableText& table, const wchar_t* name) {
-  auto found = std::find_if(table.sections.begin(), table.sections.end(),
-                            [name](const SectionLines& s) { return Lower(s.name) == Lower(name); });
-  return found == table.sections.end() ? nullptr : &*found;
-}
-
-const KeyLine* Key(const SectionLines* section, const wchar_t* name) {
-  if (section == nullptr) return nullptr;
-  auto found = std::find_if(section->keys.begin(), section->keys.end(),
-                            [name](const KeyLine& k) { return Lower(k.name) == Lower(name); });
-  return found == section->keys.end() ? nullptr : &*found;
-}
-
-TableText ReadTableText(const std::string& bytes, std::vector<KitFinding>& findings) {
-  TableText table;
-  bool eightBit = false;
-  std::wstring text = Decoded(bytes, eightBit);
-  SectionLines* current = nullptr;
-  bool inRepeat = false;
-  int number = 0;
-  for (size_t start = 0; start <= text.size();) {
-    size_t stop = text.find_first_of(L"\r\n", start);
-    if (stop == std::wstring::npos) stop = text.size();
-    std::wstring line = text.substr(start, stop - start);
-    ++number;
-    start = stop + (text.compare(stop, 2, L"\r\n") == 0 ? 2 : 1);
-    if (eightBit && table.firstNonAsciiLine == 0 &&
-        std::any_of(line.begin(), line.end(), [](wchar_t c) { return c >= 0x80; })) {
-      table.firstNonAsciiLine = number;
-    }
-    if (line.find(L'\0') != std::wstring::npos) table.notText = true;
-    std::wstring trimmed = TrimProfileBlanks(line);
-    if (trimmed.empty() || trimmed[0] == L';') continue;
-    size_t close = trimmed.rfind(L']');
-    if (trimmed[0] == L'[' && close != std::wstring::npos) {
-      std::wstring name = TrimProfileBlanks(trimmed.substr(1, close - 1));
-      inRepeat = Section(table, name.c_str()) != nullptr;
-      if (inRepeat) {
-        findings.push_back({false, "section-repeated", kPlatformTableFileName, number,
-                            "the section [" + ConsoleText(name.c_str()) +
-                                "] stands again; only its first place is read"});
-        continue;
-      }
-      table.sections.push_back({name, number, {}});
-      current = &table.sections.back();
-      continue;
-    }
-    if (current == nullptr || inRepeat) continue;
-    size_t equals = trimmed.find(L'=');
-    // What follows "=" is taken from the untrimmed line, to see its blanks.
-    size_t rawEquals = line.find(L'=');
-    current->keys.push_back({number, TrimProfileBlanks(trimmed.substr(0, equals)), equals != std::wstring::npos,
-                             equals == std::wstring::npos ? L"" : line.substr(rawEquals + 1)});
-  }
-  return table;
-}
 
 // The number whose canonical decimal the name is, from 1 to 2147483647; 0
 // for any other name.
@@ -215,82 +115,17 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<std::wstring>& na
   }
 }
 
-uint32_t Little(const uint8_t* bytes, int width) {
-  uint32_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
-}
-
-// The group of users that access list `acl` (the system's ACL layout, of
-// `size` bytes) lets create, change or delete files in the folder, or change
-// who may; null when it lets none of them.
-const char* OpenToGroup(const uint8_t* acl, uint32_t size) {
-  // FILE_ADD_FILE, FILE_ADD_SUBDIRECTORY, FILE_DELETE_CHILD, DELETE,
-  // WRITE_DAC, WRITE_OWNER, GENERIC_ALL and GENERIC_WRITE.
-  constexpr uint32_t kChangingRights = 0x2 | 0x4 | 0x40 | 0x10000 | 0x40000 | 0x80000 | 0x10000000 | 0x40000000;
-  // Everyone (S-1-1-0), Authenticated Users (S-1-5-11), INTERACTIVE
-  // (S-1-5-4) and Users (S-1-5-32-545), as the ACL holds their SIDs.
-  static const struct {
-    const char* name;
-    uint8_t sid[16];
-    uint32_t size;
-  } kGroups[] = {
-      {"Everyone", {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0}, 12},
-      {"Authenticated Users", {1, 1, 0, 0, 0, 0, 0, 5, 11, 0, 0, 0}, 12},
-      {"INTERACTIVE", {1, 1, 0, 0, 0, 0, 0, 5, 4, 0, 0, 0}, 12},
-      {"Users", {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x21, 2, 0, 0}, 16},
-  };
-  if (size < 8) return nullptr;
-  uint32_t count = Little(acl + 4, 2);
-  uint32_t at = 8;
-  for (uint32_t i = 0; i < count && size - at >= 8; ++i) {
-    uint32_t aceSize = Little(acl + at + 2, 2);
-    if (aceSize < 8 || aceSize > size - at) break;
-    // Only an access-allowed entry (type 0) grants anything.
-    if (acl[at] == 0 && (Little(acl + at + 4, 4) & kChangingRights) != 0) {
-      for (const auto& group : kGroups) {
-        if (aceSize - 8 >= group.size && std::equal(group.sid, group.sid + group.size, acl + at + 8)) {
-          return group.name;
-        }
-      }
-    }
-    at += aceSize;
-  }
-  return nullptr;
-}
-
-// Whoever can change the kit decides what the elevated installer installs.
-void CheckKitAccess(std::vector<KitFinding>& findings) {
-  wchar_t kit[kPathCapacity];
-  BuildPathBesideProgram(kit, L"");
-  size_t length = std::wcslen(kit);
-  if (length == 0) return;
-  // The folder's own name, without the backslash before the empty name,
-  // unless it is a drive's root.
-  if (length > 1 && kit[length - 2] != L':') kit[length - 1] = L'\0';
-  uint8_t acl[65536];
-  uint32_t size = 0;
-  if (!platform::GetNamedSecurityInfoW(kit, acl, sizeof acl, size)) return;
-  const char* group = OpenToGroup(acl, size);
-  if (group == nullptr) return;
-  findings.push_back({false, "kit-writable", L".", 0,
-                      std::string("the kit folder lets ") + group +
-                          " create or change files in it, and anyone who can change the kit can "
-                          "change what the elevated installer installs, and can replace the "
-                          "installer itself"});
-}
-
 void CheckTable(const TableText& table, int tableType, std::vector<std::wstring>& named,
                 std::vector<KitFinding>& findings) {
   const wchar_t* sectionName = PlatformTableSection(tableType);
-  const SectionLines* section = Section(table, sectionName);
+  const SectionLines* section = FindSection(table, sectionName);
   // A kit may leave a table out; only a table that is there must count.
   if (section == nullptr) return;
   std::string tableName = ConsoleText(sectionName);
   TableValue countText;
   ReadPlatformTableValue(sectionName, L"TOTAL_NUM", countText);
   int32_t count = ParseTableCount(countText);
-  const KeyLine* countKey = Key(section, L"TOTAL_NUM");
+  const KeyLine* countKey = FindKey(section, L"TOTAL_NUM");
   int countLine = countKey != nullptr ? countKey->line : section->line;
   std::wstring written = TrimProfileBlanks(countText);
   size_t digitsAt = !written.empty() && (written[0] == L'+' || written[0] == L'-') ? 1 : 0;
@@ -402,7 +237,12 @@ std::vector<KitFinding> FindKitMistakes() {
     Add(findings, true, "table-missing", 0, "there is no KORVPlatformTable.ini in the kit, so nothing is installed");
     return findings;
   }
-  TableText table = ReadTableText(bytes, findings);
+  TableText table = ReadTableText(bytes);
+  for (const SectionLines& repeat : table.repeats) {
+    findings.push_back({false, "section-repeated", kPlatformTableFileName, repeat.line,
+                        "the section [" + ConsoleText(repeat.name.c_str()) +
+                            "] stands again; only its first place is read"});
+  }
   if (table.notText || table.firstNonAsciiLine != 0) {
     Add(findings, false, "encoding", table.notText ? 0 : table.firstNonAsciiLine,
         table.notText ? "the file is not text"
@@ -412,8 +252,8 @@ std::vector<KitFinding> FindKitMistakes() {
   TableValue tag;
   ReadPlatformTableValue(L"Version", L"Ver", tag);
   if (std::wstring(tag) != L"Morlane_V4.0.0.4") {
-    const SectionLines* version = Section(table, L"Version");
-    const KeyLine* key = Key(version, L"Ver");
+    const SectionLines* version = FindSection(table, L"Version");
+    const KeyLine* key = FindKey(version, L"Ver");
     bool caseOnly = Lower(tag) == Lower(L"Morlane_V4.0.0.4");
     Add(findings, true, "tag", key != nullptr ? key->line : version != nullptr ? version->line : 0,
         std::string("the tag is \"") + ConsoleText(tag) + "\", not \"Morlane_V4.0.0.4\"" +

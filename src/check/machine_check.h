@@ -8,64 +8,37 @@
 #include <vector>
 
 #include "check/kit_findings.h"
-#include "install/deploy.h"
+#include "check/kit_snapshot.h"
 
 enum class InstalledState { kNotChecked, kInPlace, kDiffers, kNotInstalled };
-
-struct MapCheck {
-  const ThermalMapFile* map;
-  std::wstring source;  // empty without a folder
-  bool sourceExists;
-  bool sourceInKit;  // its file lies inside the kit, links followed
-  InstalledState installed;  // kNotChecked for a firmware file
-};
-
-struct TableCheck {
-  std::wstring countText;  // "TOTAL_NUM" as written
-  int32_t count;           // as the lookup counts it
-  bool lookedUp;
-};
 
 struct MachineCheck {
   std::wstring firmware;  // the file, or "this machine"
   std::string format;
   std::string report;  // the installer's report lines, each ending in "\n"
-  std::wstring kit;
   std::wstring biosVersion;
   std::wstring platformName;
-  std::wstring token;
-  std::wstring tag;
-  std::wstring folder;   // empty when none was selected
-  std::array<TableCheck, 2> tables;  // DMI_Type0_Table, DMI_Type130_Table
-  std::array<MapCheck, 2> maps;      // AC, then DC
-  std::vector<KitFinding> findings;
-  int matchTableType;    // the table whose key matched; meaningful with matchKey
-  uint32_t matchKey;     // 0 when no entry matched or nothing was looked up
-  int exitStatus;
   bool hasPlatform;  // the table holds a type 130 structure
-  bool hasToken;
-  bool tableExists;
-  bool tagOk;
-  bool folderTooLong;  // an entry matched, but its folder's paths do not fit
+  const KitSnapshot* kit;
+  KitDecision decision;
+  std::array<InstalledState, 2> installed;  // kNotChecked for a firmware file
+  std::vector<KitFinding> findings;
+  int exitStatus;
 };
 
 // Reports the raw SMBIOS block of `size` bytes as the installer does,
-// capturing the lines and the BIOS texts into `check`.
-void ReportFirmwareBlock(const uint8_t* block, uint32_t size, MachineCheck& check);
+// capturing the lines (unless `withLines` is false) and the BIOS texts into
+// `check`.
+void ReportFirmwareBlock(const uint8_t* block, uint32_t size, MachineCheck& check, bool withLines);
 
 // Fetches this machine's table and reports it as the installer does, into
 // `check`; returns the block (null when there is none) and its size.
 const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
-// Takes the kit's decision for the reported machine, as the installer's
+// Takes the decision of `kit` for the reported machine, as the installer's
 // installation stage would, and with `onThisMachine` compares the installed
 // maps with the kit's; sets the exit status (the kit's findings aside).
-void JudgeMachine(MachineCheck& check, bool onThisMachine);
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, bool onThisMachine);
 
-// Reads the whole file `path` into `bytes`: 1 when it did, 0 when the file
-// cannot be read, 2 when it is larger than `limit` bytes.
-int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit);
-
-// Whether `path` names a file, or a folder.
-bool IsFile(const wchar_t* path);
-bool IsFolder(const wchar_t* path);
+// Whether the installer installs both maps of `decision`.
+bool InstallsBothMaps(const KitDecision& decision);

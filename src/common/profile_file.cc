@@ -3,15 +3,9 @@
 #include <algorithm>
 #include <cwctype>
 
-namespace {
+#include "common/utf8.h"
 
-// Windows-1252 from 0x80 to 0x9F; the other bytes are their own characters.
-// Its five unassigned bytes stay as they are, as Windows keeps them.
-constexpr wchar_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+namespace {
 
 // Copies `text` into `buffer` (`capacity` > 0 characters), cut to fit and
 // terminated; returns the characters copied.
@@ -63,8 +57,7 @@ std::wstring Decode(const std::string& bytes) {
     }
   } else {
     for (size_t i = 0; i < bytes.size(); ++i) {
-      unsigned c = byte(i);
-      text += static_cast<wchar_t>(c >= 0x80 && c < 0xA0 ? kWindows1252High[c - 0x80] : c);
+      text += static_cast<wchar_t>(Windows1252CodePoint(byte(i)));
     }
   }
   return text;

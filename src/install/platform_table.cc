@@ -84,36 +84,40 @@ bool MayReadAs(const wchar_t* begin, const wchar_t* end, const wchar_t* value, s
   return length == 98 && quoted && textLength == 101 && StartsWith(begin + 1, end, value, length);
 }
 
-// Whether key `number` of `section` reads as `value`, by its own read.
-bool EntryReadsAs(const wchar_t* tablePath, const wchar_t* section, uint32_t number,
-                  const wchar_t* value) {
+// Reads key `number` of `section` by its own read and hands it to `visit`;
+// true when the visitor ends the walk there.
+bool VisitEntry(const wchar_t* tablePath, const wchar_t* section, uint32_t number,
+                PlatformTableVisitor visit, void* context) {
   wchar_t digits[16];
   int count = 0;
-  do {
-    digits[count++] = static_cast<wchar_t>(L'0' + number % 10);
-    number /= 10;
-  } while (number != 0);
+  for (uint32_t rest = number; count == 0 || rest != 0; rest /= 10) {
+    digits[count++] = static_cast<wchar_t>(L'0' + rest % 10);
+  }
   wchar_t key[128] = {};
   for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
   TableValue entry;
   ReadTableValue(tablePath, section, key, entry);
-  return std::wcscmp(entry, value) == 0;
+  return visit(number, entry, context);
 }
 
-// Gives the first key that reading the keys "1" to `count` one by one finds
-// equal to `value` (0 for none), where a key without a line reads "N/A",
-// with a few reads instead of one per number: the section's lines show which
-// keys may read as `value`, and only those are read. `entries` has room for
-// one number per line.
+// Walks the keys "1" to `count` as reading them one by one would, where a
+// key without a line reads "N/A", with a few reads instead of one per
+// number: the section's lines show which keys may read as `value` (every key
+// that has a line, and the first one without, when `value` is null), and
+// only those are read and visited, by ascending number. Returns the number
+// at which `visit` ended the walk, or 0. `entries` has room for one number
+// per line.
 //
 // A reader keeps names and values as trimmed text cut at a zero character,
 // so a line's name may end in blanks that no read of its number finds, and
 // its value may keep blanks: such a line counts as a possible match, but not
-// as the number's line. Every answer is confirmed by a read.
-uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
-                 int32_t count, const wchar_t* lines, uint32_t linesLength, uint64_t* entries) {
-  size_t valueLength = std::wcslen(value);
-  bool absentMatches = std::wcscmp(value, kAbsent) == 0;
+// as the number's line. Every answer is the visitor's, over a read.
+uint32_t WalkEntries(const wchar_t* value, const wchar_t* tablePath, const wchar_t* section,
+                     int32_t count, const wchar_t* lines, uint32_t linesLength, uint64_t* entries,
+                     PlatformTableVisitor visit, void* context) {
+  bool every = value == nullptr;
+  size_t valueLength = every ? 0 : std::wcslen(value);
+  bool absentMatches = every || std::wcscmp(value, kAbsent) == 0;
   // Each entry is the key's number times four, plus two when the line's
   // name is that number exactly, plus one when it may match.
   uint32_t entryCount = 0;
@@ -129,8 +133,8 @@ uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wcha
     if (number == 0 || number > static_cast<uint32_t>(count)) continue;
     bool exact = name == line && nameEnd == equals;
     // A name without "=" reads as absent, or as empty on some readers.
-    bool mayMatch = !exact || absentMatches || valueLength == 0;
-    if (equals != lineEnd) {
+    bool mayMatch = every || !exact || absentMatches || valueLength == 0;
+    if (!every && equals != lineEnd) {
       const wchar_t* text = equals + 1;
       const wchar_t* textEnd = lineEnd;
       mayMatch = !exact || MayReadAs(text, textEnd, value, valueLength);
@@ -155,16 +159,48 @@ uint32_t MatchEntries(const wchar_t* value, const wchar_t* tablePath, const wcha
     }
     if (!absentTried && (number != next || !hasLine)) {
       absentTried = true;
-      if (EntryReadsAs(tablePath, section, next, value)) return next;
+      if (VisitEntry(tablePath, section, next, visit, context)) return next;
     }
     if (hasLine && number == next) next = number + 1;
-    if (mayMatch && EntryReadsAs(tablePath, section, number, value)) return number;
+    if (mayMatch && VisitEntry(tablePath, section, number, visit, context)) return number;
   }
   if (!absentTried && next <= static_cast<uint32_t>(count) &&
-      EntryReadsAs(tablePath, section, next, value)) {
+      VisitEntry(tablePath, section, next, visit, context)) {
     return next;
   }
   return 0;
+}
+
+// The walk of the table of `tableType` for `value` (null: every entry).
+// Without memory for the section's lines it visits nothing.
+uint32_t WalkPlatformTable(const wchar_t* value, int tableType, PlatformTableVisitor visit,
+                           void* context) {
+  const wchar_t* section = PlatformTableSection(tableType);
+  wchar_t tablePath[kPathCapacity];
+  BuildPathBesideProgram(tablePath, kPlatformTableFileName);
+
+  TableValue countText;
+  ReadTableValue(tablePath, section, L"TOTAL_NUM", countText);
+  int32_t count = ParseTableCount(countText);
+  if (count <= 0) return 0;
+
+  // A line takes at least two characters, so there are at most
+  // linesLength / 2 of them.
+  uint32_t linesLength = 0;
+  wchar_t* lines = ReadSectionLines(tablePath, section, linesLength);
+  auto* entries = lines == nullptr ? nullptr
+                                   : static_cast<uint64_t*>(platform::HeapAlloc(
+                                         (linesLength / 2 + 1) * sizeof(uint64_t)));
+  uint32_t found = entries == nullptr ? 0
+                                      : WalkEntries(value, tablePath, section, count, lines,
+                                                    linesLength, entries, visit, context);
+  platform::HeapFree(entries);
+  platform::HeapFree(lines);
+  return found;
+}
+
+bool EntryEquals(uint32_t, const wchar_t* entry, void* value) {
+  return std::wcscmp(entry, static_cast<const wchar_t*>(value)) == 0;
 }
 
 // The program's full file name, or one in the kit folder in use, and its
@@ -248,26 +284,9 @@ uint32_t FindPlatformTableKey(const wchar_t* value, int tableType) {
   if (value == nullptr || std::wcslen(value) > 99 || (tableType != 0 && tableType != 130)) {
     return 0;
   }
-  const wchar_t* section = PlatformTableSection(tableType);
-  wchar_t tablePath[kPathCapacity];
-  BuildPathBesideProgram(tablePath, kPlatformTableFileName);
+  return WalkPlatformTable(value, tableType, EntryEquals, const_cast<wchar_t*>(value));
+}
 
-  TableValue countText;
-  ReadTableValue(tablePath, section, L"TOTAL_NUM", countText);
-  int32_t count = ParseTableCount(countText);
-  if (count <= 0) return 0;
-
-  // A line takes at least two characters, so there are at most
-  // linesLength / 2 of them. Without memory for them: no match.
-  uint32_t linesLength = 0;
-  wchar_t* lines = ReadSectionLines(tablePath, section, linesLength);
-  auto* entries = lines == nullptr ? nullptr
-                                   : static_cast<uint64_t*>(platform::HeapAlloc(
-                                         (linesLength / 2 + 1) * sizeof(uint64_t)));
-  uint32_t found = entries == nullptr ? 0
-                                      : MatchEntries(value, tablePath, section, count, lines,
-                                                     linesLength, entries);
-  platform::HeapFree(entries);
-  platform::HeapFree(lines);
-  return found;
+void ListPlatformTableEntries(int tableType, PlatformTableVisitor visit, void* context) {
+  if (tableType == 0 || tableType == 130) WalkPlatformTable(nullptr, tableType, visit, context);
 }

@@ -42,6 +42,17 @@ int FindInPlatformTable(const wchar_t* value, int tableType);
 // `value`, as FindInPlatformTable finds it; 0 when none does.
 uint32_t FindPlatformTableKey(const wchar_t* value, int tableType);
 
+// Called with the number of a key of a table and its entry as read; returns
+// true to end the walk there.
+using PlatformTableVisitor = bool (*)(uint32_t key, const wchar_t* entry, void* context);
+
+// Calls `visit`, by ascending number, for every entry that a lookup of the
+// table of SMBIOS type `tableType` can find: each number from 1 to
+// "TOTAL_NUM" that has a line in the section, and the first one that has
+// none (it reads "N/A"), each read as the platform reads it. For any value,
+// FindPlatformTableKey gives the first number visited whose entry equals it.
+void ListPlatformTableEntries(int tableType, PlatformTableVisitor visit, void* context);
+
 // Converts text the way the wide text-to-integer conversion does: leading
 // white space, an optional sign, decimal digits up to the first other
 // character; saturates at the 32-bit limits; 0 without digits.

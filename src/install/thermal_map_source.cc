@@ -13,12 +13,12 @@ wchar_t* FirstVersionToken(wchar_t* text) {
   return text;
 }
 
-PlatformMatch SelectThermalMapSource(wchar_t* dir) {
+PlatformMatch SelectThermalMapSource(wchar_t* dir, PlatformTableLookup lookup) {
   // The BIOS version prefix wins over the platform name.
   PlatformMatch match = {0, 0, FirstVersionToken(BiosVersionText)};
-  match.key = FindPlatformTableKey(match.name, 0);
+  match.key = lookup(match.name, 0);
   if (match.key == 0) {
-    match = {130, FindPlatformTableKey(BiosPlatformText, 130), BiosPlatformText};
+    match = {130, lookup(BiosPlatformText, 130), BiosPlatformText};
   }
   if (match.key != 0) BuildPathBesideProgram(dir, match.name);
   return match;
@@ -27,6 +27,6 @@ PlatformMatch SelectThermalMapSource(wchar_t* dir) {
 void InstallThermalMaps() {
   wchar_t ThermalMapSourceDir[kPathCapacity] = {};
   if (!CheckPlatformTableVersion()) return;
-  SelectThermalMapSource(ThermalMapSourceDir);
+  SelectThermalMapSource(ThermalMapSourceDir, FindPlatformTableKey);
   DeployThermalMaps(ThermalMapSourceDir);
 }

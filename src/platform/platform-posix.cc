@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "check/firmware_file.h"
+#include "inventory/firmware_file.h"
 #include "common/profile_file.h"
 #include "platform/posix_text.h"
 
@@ -307,6 +307,11 @@ bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFold
 void FindClose(void* listing) {
   closedir(static_cast<Listing*>(listing)->handle);
   delete static_cast<Listing*>(listing);
+}
+
+void* GetStdInputHandle() {
+  static int input = STDIN_FILENO;
+  return &input;
 }
 
 bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }

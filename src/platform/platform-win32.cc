@@ -149,6 +149,11 @@ bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFold
 
 void FindClose(void* listing) { ::FindClose(listing); }
 
+void* GetStdInputHandle() {
+  HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
+  return input == INVALID_HANDLE_VALUE ? nullptr : input;
+}
+
 bool StandardErrorIsConsole() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;

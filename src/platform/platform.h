@@ -136,6 +136,10 @@ bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFold
 // Ends a listing.
 void FindClose(void* listing);
 
+// Standard input, for ReadFile (GetStdHandle(STD_INPUT_HANDLE)); null when
+// there is none. It is never closed.
+void* GetStdInputHandle();
+
 // Whether standard error is a console (GetConsoleMode answers for it).
 bool StandardErrorIsConsole();
 

@@ -1,15 +1,18 @@
-#include "check/run_check.h"
+#include "driver/run_check.h"
 
 #include <cstdio>
 #include <string>
 
 #include "check/check_options.h"
 #include "check/check_output.h"
-#include "check/firmware_file.h"
-#include "check/fleet_check.h"
+#include "check/files.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
+#include "check/kit_snapshot.h"
 #include "check/machine_check.h"
+#include "fleet/fleet_sources.h"
+#include "fleet/run_fleet.h"
+#include "inventory/firmware_file.h"
 #include "install/platform_table.h"
 #include "inventory/print_line.h"
 #include "inventory/smbios_table.h"
@@ -55,14 +58,18 @@ int DumpThisMachine(const std::wstring& path) {
   return 0;
 }
 
-// Makes `kit` (relative to the current folder, or full) the kit folder.
-int UseKit(const std::wstring& kit) {
-  wchar_t full[kPathCapacity];
-  uint32_t length = platform::GetFullPathNameW(kit.c_str(), full, kPathCapacity);
-  // The paths in the kit add their own separator; a drive's root keeps "C:",
-  // and the root of a POSIX system its "/".
-  while (length > 1 && full[length - 1] == platform::kPathSeparator) full[--length] = L'\0';
-  if (length == 0 || !UseKitFolder(full)) {
+// Reads the kit in folder `kit` (relative to the current folder, or full;
+// empty: the checker's own folder) into `snapshot`.
+int ReadKit(const std::wstring& kit, KitSnapshot& snapshot) {
+  wchar_t full[kPathCapacity] = {};
+  uint32_t length = 0;
+  if (!kit.empty()) {
+    length = platform::GetFullPathNameW(kit.c_str(), full, kPathCapacity);
+    // The paths in the kit add their own separator; a drive's root keeps
+    // "C:", and the root of a POSIX system its "/".
+    while (length > 1 && full[length - 1] == platform::kPathSeparator) full[--length] = L'\0';
+  }
+  if ((!kit.empty() && length == 0) || !ReadKitSnapshot(full, snapshot)) {
     return Fail(ConsoleText(kit.c_str()) + ": the kit folder's path is too long");
   }
   return 0;
@@ -79,12 +86,15 @@ int RunCheck(wchar_t** argv) {
     return 0;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
-  if (!options.kit.empty() && UseKit(options.kit) != 0) return 3;
+  KitSnapshot kit;
+  if (ReadKit(options.kit, kit) != 0) return 3;
 
+  InventoryColumns columns{options.biosVersionColumn, options.platformNameColumn};
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
                options.format == OutputFormat::kHtml ||
-               (options.firmware.size() == 1 && IsFolder(options.firmware[0].c_str()));
-  if (fleet) return RunFleet(options);
+               (options.firmware.size() == 1 &&
+                (IsFolder(options.firmware[0].c_str()) || IsInventory(options.firmware[0], columns)));
+  if (fleet) return RunFleet(options, kit);
 
   MachineCheck check{};
   bool onThisMachine = options.firmware.empty();
@@ -103,8 +113,6 @@ int RunCheck(wchar_t** argv) {
     int read = ReadWholeFile(file.c_str(), bytes, kLargestFirmwareFile);
     if (read == 0) return Fail(name + ": cannot be read");
     if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
-    std::vector<InventoryRow> inventory;
-    if (ParseInventoryCsv(bytes, inventory)) return RunFleet(options);
     FirmwareImage image;
     ParseFirmwareFile(bytes, image);
     if (image.error != nullptr) {
@@ -114,10 +122,10 @@ int RunCheck(wchar_t** argv) {
     check.firmware = file;
     check.format = image.format;
     ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
-                        static_cast<uint32_t>(image.block.size()), check);
+                        static_cast<uint32_t>(image.block.size()), check, true);
   }
   // Where the installer never runs, the installed maps are not there to see.
-  JudgeMachine(check, onThisMachine && platform::HoldsInstalledMaps());
+  JudgeMachine(check, kit, onThisMachine && platform::HoldsInstalledMaps());
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
   Write(stdout, options.format == OutputFormat::kJson ? MachineCheckJson(check)

@@ -1,4 +1,4 @@
-#include "check/firmware_file.h"
+#include "inventory/firmware_file.h"
 
 #include <algorithm>
 

@@ -1,3 +1,3 @@
-#include "check/run_check.h"
+#include "driver/run_check.h"
 
 int wmain(int, wchar_t** argv) { return RunCheck(argv); }

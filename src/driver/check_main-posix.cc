@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "check/run_check.h"
+#include "driver/run_check.h"
 #include "platform/posix_text.h"
 
 // The arguments as the UTF-16 units that the checker takes on Windows.

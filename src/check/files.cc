@@ -1,0 +1,47 @@
+#include "check/files.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+bool AppendFileBytes(void* file, std::string& bytes, uint64_t count) {
+  size_t start = bytes.size();
+  bytes.resize(start + static_cast<size_t>(count));
+  size_t used = start;
+  bool read = true;
+  while (read && used < bytes.size()) {
+    uint32_t got = 0;
+    uint32_t want = static_cast<uint32_t>(std::min<size_t>(bytes.size() - used, 1 << 20));
+    read = platform::ReadFile(file, &bytes[used], want, got);
+    if (got == 0) break;
+    used += got;
+  }
+  bytes.resize(used);
+  return read;
+}
+
+int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit) {
+  bytes.clear();
+  void* file = platform::CreateFileW(path, platform::FileAccess::kReadExisting);
+  if (file == nullptr) return 0;
+  uint64_t size = 0;
+  // A 32-bit program cannot hold a file of half its address space.
+  int read = !platform::GetFileSizeEx(file, size) ? 0 : size > limit || size > SIZE_MAX / 2 ? 2 : 1;
+  // A file that changes while it is read gives what could be read of it.
+  if (read == 1 && !AppendFileBytes(file, bytes, size)) read = 0;
+  platform::CloseHandle(file);
+  return read;
+}
+
+bool IsFile(const wchar_t* path) {
+  uint32_t attributes = platform::GetFileAttributesW(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) == 0;
+}
+
+bool IsFolder(const wchar_t* path) {
+  uint32_t attributes = platform::GetFileAttributesW(path);
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) != 0;
+}

@@ -1,0 +1,17 @@
+// Reading the files the checker is given, through the platform's calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Reads the whole file `path` into `bytes`: 1 when it did, 0 when the file
+// cannot be read, 2 when it is larger than `limit` bytes.
+int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit);
+
+// Appends up to `count` bytes of the open file `file` to `bytes`, fewer at
+// its end; false when a read fails.
+bool AppendFileBytes(void* file, std::string& bytes, uint64_t count);
+
+// Whether `path` names a file, or a folder.
+bool IsFile(const wchar_t* path);
+bool IsFolder(const wchar_t* path);

@@ -1,0 +1,61 @@
+// What the installer reads of a kit, read once: the table's tag and counts,
+// every entry its lookups can find, and the maps of each folder. Machines are
+// then decided from memory by the installer's own selection, so that a fleet
+// costs the kit's reads once, not once per machine.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+// A map of a selected folder, as the installer finds it.
+struct MapSource {
+  std::wstring source;  // its path; empty without a folder
+  bool exists;
+  bool inKit;  // the installer's open finds its file inside the kit, links followed
+};
+
+struct TableCount {
+  std::wstring text;  // "TOTAL_NUM" as written
+  int32_t count;      // as the lookup counts it
+};
+
+// What the installer does with a machine of one BIOS version token and
+// platform name.
+struct KitDecision {
+  std::wstring token;
+  bool hasToken;
+  int matchTableType;  // the table whose key matched; meaningful with matchKey
+  uint32_t matchKey;   // 0 when no entry matched or nothing was looked up
+  std::wstring folder;  // empty when none was selected
+  bool folderTooLong;   // an entry matched, but its folder's paths do not fit
+  std::array<MapSource, 2> maps;  // AC, then DC
+};
+
+struct KitSnapshot {
+  std::wstring useFolder;  // as UseKitFolder takes it: empty for the program's own folder
+  std::wstring path;       // the kit's folder, for the output
+  bool tableExists;
+  std::wstring tag;
+  bool tagOk;
+  std::array<TableCount, 2> tables;  // DMI_Type0_Table, DMI_Type130_Table
+  // Each table's entries: the first key whose entry reads as the text.
+  std::array<std::unordered_map<std::wstring, uint32_t>, 2> entries;
+  std::map<std::wstring, std::array<MapSource, 2>> folders;  // those selected so far
+};
+
+// Reads the kit in folder `useFolder` (a full path, or empty for the
+// program's own folder) into `kit`, and leaves it the kit in use. Returns
+// false, with the program's folder in use, when its paths do not fit.
+bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit);
+
+// The installer's decision for a machine whose BIOS version and platform
+// name (empty without a type 130 structure) are these texts, cut as the
+// capture buffers cut them, over `kit`. Leaves `kit` the kit in use.
+KitDecision DecideWithKit(KitSnapshot& kit, const wchar_t* biosVersion, const wchar_t* platformName);
+
+// The maps of `folder` in the kit in use, each checked as the installer's
+// open checks it.
+std::array<MapSource, 2> FindFolderMaps(const wchar_t* folder);

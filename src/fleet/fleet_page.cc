@@ -1,0 +1,230 @@
+#include "fleet/fleet_writers.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <utility>
+
+#include "check/json_text.h"
+#include "common/utf8.h"
+
+namespace {
+
+// The page's size is bounded whatever the fleet: it lists the first
+// machines (the CSV output holds them all), the largest groups and folders,
+// and the first findings.
+constexpr size_t kListedMachines = 1000;
+constexpr size_t kListedGroups = 50;
+constexpr size_t kFolderBars = 40;
+constexpr size_t kListedFindings = 200;
+// The machines' table stays open up to this many rows.
+constexpr size_t kOpenTableRows = 200;
+
+constexpr char kStyle[] =
+    "body{font:15px/1.45 system-ui,sans-serif;color:#1a1a1a;margin:0 auto;padding:1rem;max-width:64rem}"
+    "h1{font-size:1.4rem;margin:.2rem 0}h2{font-size:1.1rem;margin:1.6rem 0 .5rem}"
+    ".status{padding:.5rem .8rem;border-left:.4rem solid #555;background:#f2f2f2}"
+    ".status.ok{border-color:#1b7a3a;background:#e9f6ee}.status.bad{border-color:#b3261e;background:#fbeaea}"
+    "svg{width:100%;height:auto;max-width:40rem}svg text{font:13px system-ui,sans-serif}"
+    ".folder{fill:#2f6db5}.nomatch{fill:#c77700}.undecided{fill:#8e5bb5}.unreadable{fill:#777}"
+    ".finding{margin:.3rem 0;padding:.3rem .6rem;border-left:.3rem solid}"
+    ".finding.error{border-color:#b3261e;background:#fbeaea}"
+    ".finding.warning{border-color:#c77700;background:#fff4e0}"
+    ".severity{font-weight:700;text-transform:uppercase;font-size:.8rem;margin-right:.4rem}"
+    ".error .severity{color:#b3261e}.warning .severity{color:#8a5200}"
+    ".wide{overflow-x:auto}table{border-collapse:collapse;font-size:.9rem}"
+    "th,td{text-align:left;padding:.2rem .5rem;border-bottom:1px solid #ddd;vertical-align:top}"
+    "td{overflow-wrap:break-word}td:first-child{white-space:nowrap}ul{padding-left:1.2rem}"
+    "@media (max-width:40rem){body{font-size:14px;padding:.5rem}}"
+    "@media print{body{max-width:none}.status,.finding{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
+    "details>summary{list-style:none}}";
+
+std::string Html(const std::wstring& text) {
+  std::string out;
+  AppendHtmlText(out, text.c_str());
+  return out;
+}
+
+std::string Html(const std::string& utf8) { return Html(WideFromUtf8(utf8)); }
+
+std::string Share(uint64_t count, uint64_t total) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%.1f%%", total == 0 ? 0.0 : 100.0 * count / static_cast<double>(total));
+  return text;
+}
+
+const char* StatusMeaning(int status) {
+  switch (status) {
+    case 0: return "every machine gets a folder with both maps";
+    case 1: return "some machines get no folder with both maps, are undecided, or could not be read";
+    case 2: return "the kit is wrong: it has error findings";
+    default: return "no machine could be read";
+  }
+}
+
+// The folder's own name, as people know it; the full path is its title.
+std::wstring LastPart(const std::wstring& path) {
+  size_t separator = path.find_last_of(L"\\/");
+  return separator == std::wstring::npos || separator + 1 == path.size() ? path : path.substr(separator + 1);
+}
+
+struct Bar {
+  std::wstring label;
+  std::wstring title;
+  uint64_t count;
+  const char* kind;  // "folder", "nomatch", "undecided" or "unreadable"
+};
+
+std::string BarChart(const FleetSummary& summary) {
+  std::vector<Bar> bars;
+  for (const auto& [folder, count] : summary.perFolder) bars.push_back({LastPart(folder), folder, count, "folder"});
+  std::stable_sort(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.count > b.count; });
+  if (bars.size() > kFolderBars) {
+    uint64_t others = 0;
+    for (size_t i = kFolderBars; i < bars.size(); ++i) others += bars[i].count;
+    std::wstring label = std::to_wstring(bars.size() - kFolderBars) + L" other folders";
+    bars.resize(kFolderBars);
+    bars.push_back({label, label, others, "folder"});
+  }
+  bars.push_back({L"no match", L"machines that no entry matches", summary.noMatch, "nomatch"});
+  if (summary.undecided > 0) {
+    bars.push_back({L"undecided", L"machines whose platform name the export does not give", summary.undecided,
+                    "undecided"});
+  }
+  bars.push_back({L"unreadable", L"files that give no machine", summary.unreadable, "unreadable"});
+  uint64_t largest = 1;
+  for (const Bar& bar : bars) largest = std::max(largest, bar.count);
+  constexpr int kRow = 30;
+  // Narrow, so that its text stays legible in a narrow window.
+  std::string svg = "<svg role=\"img\" aria-label=\"Machines per folder\" viewBox=\"0 0 480 " +
+                    std::to_string(kRow * static_cast<int>(bars.size()) + 10) +
+                    "\" xmlns=\"http://www.w3.org/2000/svg\">";
+  int y = 5;
+  for (const Bar& bar : bars) {
+    int width = bar.count == 0 ? 0 : std::max(2, static_cast<int>(230 * bar.count / largest));
+    // A long name is cut to fit its column; the bar's title holds it whole.
+    std::wstring label = bar.label.size() > 19 ? bar.label.substr(0, 18) + L"\u2026" : bar.label;
+    std::string count = std::to_string(bar.count) + " (" + Share(bar.count, summary.machines) + ")";
+    svg += "<g><title>" + Html(bar.title) + ": " + count + "</title>";
+    svg += "<text x=\"0\" y=\"" + std::to_string(y + 19) + "\">" + Html(label) + "</text>";
+    svg += "<rect class=\"bar " + std::string(bar.kind) + "\" data-count=\"" + std::to_string(bar.count) +
+           "\" x=\"150\" y=\"" + std::to_string(y + 4) + "\" width=\"" + std::to_string(width) +
+           "\" height=\"20\"/>";
+    svg += "<text x=\"" + std::to_string(158 + width) + "\" y=\"" + std::to_string(y + 19) + "\">" + count +
+           "</text></g>";
+    y += kRow;
+  }
+  return svg + "</svg>\n";
+}
+
+// Machines that get no folder, by token and platform name, largest group
+// first: the entries the kit still lacks, or the tokens an export leaves
+// undecided.
+std::string Groups(const std::vector<MachineGroup>& groups, bool withPlatform, const char* none) {
+  if (groups.empty()) return std::string("<p>") + none + "</p>\n";
+  std::string html = "<div class=\"wide\"><table class=\"groups\"><thead><tr><th>Machines</th>"
+                     "<th>BIOS version token</th>";
+  html += withPlatform ? "<th>Platform name</th>" : "";
+  html += "<th>For example</th></tr></thead><tbody>\n";
+  for (size_t g = 0; g < groups.size() && g < kListedGroups; ++g) {
+    const MachineGroup& group = groups[g];
+    std::string some;
+    const std::vector<std::string>& names = group.count->names;
+    for (size_t i = 0; i < names.size(); ++i) some += (i == 0 ? "" : ", ") + Html(names[i]);
+    if (group.count->machines > names.size()) some += " and " + std::to_string(group.count->machines - names.size()) + " more";
+    html += "<tr><td class=\"group-count\">" + std::to_string(group.count->machines) + "</td><td>" +
+            Html(group.hasToken ? L"\u201C" + group.token + L"\u201D" : L"no token") + "</td>";
+    if (withPlatform) {
+      html += "<td>" + Html(group.hasPlatform ? L"\u201C" + group.platform + L"\u201D" : L"no type 130 structure") + "</td>";
+    }
+    html += "<td>" + some + "</td></tr>\n";
+  }
+  html += "</tbody></table></div>\n";
+  if (groups.size() > kListedGroups) {
+    html += "<p>And " + std::to_string(groups.size() - kListedGroups) + " smaller groups.</p>\n";
+  }
+  return html;
+}
+
+std::string Findings(const std::vector<KitFinding>& findings) {
+  if (findings.empty()) return "<p>None.</p>\n";
+  std::vector<const KitFinding*> ordered(findings.size());
+  std::transform(findings.begin(), findings.end(), ordered.begin(), [](const KitFinding& f) { return &f; });
+  std::stable_sort(ordered.begin(), ordered.end(),
+                   [](const KitFinding* a, const KitFinding* b) { return a->error && !b->error; });
+  std::string html = "<ul class=\"findings\">\n";
+  if (ordered.size() > kListedFindings) ordered.resize(kListedFindings);
+  for (const KitFinding* finding : ordered) {
+    const char* severity = finding->error ? "error" : "warning";
+    html += std::string("<li class=\"finding ") + severity + "\"><span class=\"severity\">" + severity +
+            "</span><code>" + Html(finding->code) + "</code> " + Html(finding->file) +
+            (finding->line > 0 ? ":" + std::to_string(finding->line) : "") + ": " + Html(finding->message) +
+            "</li>\n";
+  }
+  html += "</ul>\n";
+  if (findings.size() > kListedFindings) {
+    html += "<p>And " + std::to_string(findings.size() - kListedFindings) +
+            " more; the text and JSON outputs list them all.</p>\n";
+  }
+  return html;
+}
+
+class PageWriter : public FleetWriter {
+ public:
+  explicit PageWriter(const std::vector<KitFinding>& findings) : findings_(findings) {}
+
+  void Row(const FleetMachine& machine, const Judgement& judgement) override {
+    if (listed_ == kListedMachines) return;
+    ++listed_;
+    std::vector<std::string> cells = FleetCells(machine, judgement);
+    rows_ += "<tr><td>" + Html(cells[0]) + "</td>";
+    if (judgement.pair == nullptr) {
+      rows_ += "<td colspan=\"6\">cannot be read: " + Html(machine.error) + "</td></tr>\n";
+      return;
+    }
+    for (size_t i = 1; i < cells.size(); ++i) rows_ += "<td>" + Html(cells[i]) + "</td>";
+    rows_ += "</tr>\n";
+  }
+
+  void End(const FleetJudge& judge, int status) override {
+    FleetSummary summary = judge.Summary();
+    std::string machines = std::to_string(summary.machines);
+    out_ = "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<title>Thermal maps of " + machines + " machines</title><style>" + kStyle +
+           "</style></head>\n<body>\n<h1>Which thermal maps the machines get</h1>\n";
+    out_ += "<p>Kit: <code class=\"kit\">" + Html(judge.kit().path) + "</code><br>Machines: <span class=\"machine-count\">" +
+            machines + "</span></p>\n";
+    out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
+            std::to_string(status) + "</span>: " + StatusMeaning(status) + ".</p>\n";
+    out_ += "<h2>Machines per folder</h2>\n" + BarChart(summary);
+    out_ += "<h2>Machines with no match</h2>\n" +
+            Groups(judge.Groups(Outcome::kNoMatch), true, "Every machine that could be read and decided matches an entry.");
+    if (summary.undecided > 0) {
+      out_ += "<h2>Machines the export cannot decide</h2>\n<p>The export gives no platform names, and no type 0 "
+              "entry matches these tokens: what these machines get depends on their platform name.</p>\n" +
+              Groups(judge.Groups(Outcome::kUndecided), false, "");
+    }
+    out_ += "<h2>The kit's findings</h2>\n" + Findings(findings_);
+    out_ += "<h2>Machines</h2>\n";
+    out_ += std::string("<details class=\"machines\"") + (listed_ <= kOpenTableRows ? " open" : "") + "><summary>" +
+            (listed_ < summary.machines ? "The first " + std::to_string(listed_) + " of " + machines +
+                                              " machines (the CSV output lists them all)"
+                                        : "All " + machines + " machines") +
+            "</summary>\n<div class=\"wide\"><table><thead><tr><th>Name</th><th>BIOS version</th>"
+            "<th>Platform name</th><th>Token</th><th>Table</th><th>Key</th><th>Folder</th></tr></thead><tbody>\n";
+    out_ += rows_ + "</tbody></table></div>\n</details>\n</body></html>\n";
+    Emit(0);
+  }
+
+ private:
+  const std::vector<KitFinding>& findings_;
+  std::string rows_;
+  size_t listed_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FleetWriter> MakePageWriter(const std::vector<KitFinding>& findings) {
+  return std::make_unique<PageWriter>(findings);
+}

@@ -1,0 +1,216 @@
+#include "fleet/fleet_sources.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "check/files.h"
+#include "check/json_text.h"
+#include "check/machine_check.h"
+#include "common/utf8.h"
+#include "install/platform_table.h"
+#include "inventory/firmware_file.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The start of a file that tells an inventory export from a firmware file:
+// a header is shorter, and a dump is whole in it.
+constexpr size_t kStartBytes = 1 << 16;
+
+// Larger folders show their progress on a console.
+constexpr size_t kProgressFrom = 1000;
+
+// What reading the inputs keeps from one to the next, so that a fleet takes
+// its buffers from the heap once, not once for each file.
+struct FleetReading {
+  const InventoryColumns* columns;
+  MachineSink take;
+  void* context;
+  FleetMachine machine;
+  std::string bytes;  // a file's bytes, or the start of an export
+  FirmwareImage image;
+  MachineCheck report;
+  InventoryRow row;
+  bool saidNoPlatforms = false;
+};
+
+// An open file whose start was read already: the start first, then the rest.
+struct FileBytes {
+  const std::string* start;
+  size_t at;
+  void* file;
+};
+
+size_t ReadFileBytes(void* context, char* buffer, size_t size) {
+  auto* source = static_cast<FileBytes*>(context);
+  if (source->at < source->start->size()) {
+    size_t count = std::min(size, source->start->size() - source->at);
+    std::copy_n(source->start->data() + source->at, count, buffer);
+    source->at += count;
+    return count;
+  }
+  uint32_t count = 0;
+  if (source->file == nullptr ||
+      !platform::ReadFile(source->file, buffer, static_cast<uint32_t>(std::min<size_t>(size, 1 << 20)), count)) {
+    return 0;
+  }
+  return count;
+}
+
+std::string FileName(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  return Utf8FromWide((slash == std::wstring::npos ? path : path.substr(slash + 1)).c_str());
+}
+
+void Give(FleetReading& reading) { reading.take(reading.machine, reading.context); }
+
+void GiveError(FleetReading& reading, const std::string& name, const std::string& error) {
+  FleetMachine& machine = reading.machine;
+  machine.name = name;
+  machine.error = error;
+  machine.format = nullptr;
+  machine.biosVersion.clear();
+  machine.platformName.clear();
+  machine.hasPlatform = false;
+  machine.platformKnown = true;
+  Give(reading);
+}
+
+// The rows of an export whose first bytes are reading.bytes, the rest in
+// `file` (null: none).
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
+  FileBytes source{&reading.bytes, 0, file};
+  InventoryReader reader(ReadFileBytes, &source);
+  std::string name = path == kStandardInput ? "standard input" : FileName(path);
+  if (!reader.ReadHeader(*reading.columns)) {
+    return GiveError(reading, name, "not an inventory export: its header has no BIOS version column");
+  }
+  const std::string& platformColumn = reading.columns->platformName;
+  if (!platformColumn.empty() && !reader.HasPlatformColumn()) {
+    return GiveError(reading, name, "its header has no column \"" + platformColumn + "\"");
+  }
+  if (!reader.HasPlatformColumn() && !reading.saidNoPlatforms) {
+    reading.saidNoPlatforms = true;
+    std::fprintf(stderr,
+                 "ThermalMapCheck: %s has no platform names: a machine whose BIOS version prefix "
+                 "matches no type 0 entry is undecided\n",
+                 name.c_str());
+  }
+  FleetMachine& machine = reading.machine;
+  InventoryRow& row = reading.row;
+  while (reader.ReadRow(row)) {
+    if (!row.complete) {
+      GiveError(reading, row.name,
+                "line " + std::to_string(row.line) + " of " + name +
+                    (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
+      continue;
+    }
+    machine.name.swap(row.name);
+    machine.error.clear();
+    machine.firmware = path == kStandardInput ? L"standard input" : path;
+    machine.format = "inventory row";
+    machine.biosVersion.swap(row.biosVersion);
+    machine.platformName.swap(row.platformName);
+    machine.hasPlatform = !machine.platformName.empty();
+    machine.platformKnown = reader.HasPlatformColumn();
+    Give(reading);
+  }
+}
+
+// A firmware file whose bytes are reading.bytes.
+void ReadDump(FleetReading& reading, const std::wstring& path) {
+  FirmwareImage& image = reading.image;
+  ParseFirmwareFile(reading.bytes, image);
+  if (image.error != nullptr) {
+    return GiveError(reading, FileName(path),
+                     (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error);
+  }
+  MachineCheck& report = reading.report;
+  ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
+                      static_cast<uint32_t>(image.block.size()), report, false);
+  FleetMachine& machine = reading.machine;
+  machine.name = FileName(path);
+  machine.error.clear();
+  machine.firmware = path;
+  machine.format = image.format;
+  machine.biosVersion = Utf8FromWide(report.biosVersion.c_str());
+  machine.platformName = Utf8FromWide(report.platformName.c_str());
+  machine.hasPlatform = report.hasPlatform;
+  machine.platformKnown = true;
+  Give(reading);
+}
+
+void ReadInputFile(FleetReading& reading, const std::wstring& path) {
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  uint64_t size = 0;
+  if (file == nullptr || !platform::GetFileSizeEx(file, size)) {
+    if (file != nullptr) platform::CloseHandle(file);
+    return GiveError(reading, FileName(path), "cannot be read");
+  }
+  std::string& bytes = reading.bytes;
+  bytes.clear();
+  bool read = AppendFileBytes(file, bytes, std::min<uint64_t>(size, kStartBytes));
+  if (read && StartsInventory(bytes, *reading.columns)) {
+    ReadExport(reading, path, file);
+  } else if (read && size > kLargestFirmwareFile) {
+    GiveError(reading, FileName(path), "too large to be a firmware table (over 16 MiB)");
+  } else if (read && AppendFileBytes(file, bytes, size - bytes.size())) {
+    ReadDump(reading, path);
+  } else {
+    GiveError(reading, FileName(path), "cannot be read");
+  }
+  platform::CloseHandle(file);
+}
+
+// The files right inside `folder`, by name.
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> files;
+  wchar_t name[kPathCapacity];
+  bool isFolder = false;
+  void* listing = platform::FindFirstFileW((folder + platform::kPathSeparator + L"*").c_str(), name,
+                                           kPathCapacity, isFolder);
+  if (listing == nullptr) return files;
+  do {
+    if (!isFolder) files.push_back(folder + platform::kPathSeparator + name);
+  } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
+  platform::FindClose(listing);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+void ReadFolder(FleetReading& reading, const std::wstring& folder) {
+  std::vector<std::wstring> files = FilesIn(folder);
+  bool progress = files.size() > kProgressFrom && platform::StandardErrorIsConsole();
+  for (size_t i = 0; i < files.size(); ++i) {
+    ReadInputFile(reading, files[i]);
+    if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, files.size());
+  }
+  if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", files.size(), files.size());
+}
+
+}  // namespace
+
+void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
+               MachineSink take, void* context) {
+  FleetReading reading{&columns, take, context, {}, {}, {}, {}, {}};
+  for (const std::wstring& input : inputs) {
+    if (input == kStandardInput) {
+      reading.bytes.clear();
+      ReadExport(reading, input, platform::GetStdInputHandle());
+    } else if (IsFolder(input.c_str())) {
+      ReadFolder(reading, input);
+    } else {
+      ReadInputFile(reading, input);
+    }
+  }
+}
+
+bool IsInventory(const std::wstring& path, const InventoryColumns& columns) {
+  if (path == kStandardInput) return true;
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  if (file == nullptr) return false;
+  std::string start;
+  bool inventory = AppendFileBytes(file, start, kStartBytes) && StartsInventory(start, columns);
+  platform::CloseHandle(file);
+  return inventory;
+}

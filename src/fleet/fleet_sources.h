@@ -1,0 +1,38 @@
+// The machines of a fleet, one at a time, from its inputs: firmware files,
+// folders of them, inventory exports and standard input.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "fleet/inventory_reader.h"
+
+// A machine as its input gives it; the buffers are reused from machine to
+// machine.
+struct FleetMachine {
+  std::string name;            // the file's name, or the row's first cell (UTF-8)
+  std::string error;           // why the input gives no machine here, or empty
+  std::wstring firmware;       // the file it comes from
+  const char* format;          // the firmware file's format, or "inventory row"
+  std::string biosVersion;     // UTF-8, as given or as the firmware's strings read
+  std::string platformName;    // UTF-8; empty without one
+  bool hasPlatform;            // a type 130 structure, or a platform name that is not empty
+  bool platformKnown;          // false in an export without platform names
+};
+
+// Receives each machine of a fleet, in the order of the inputs.
+using MachineSink = void (*)(const FleetMachine& machine, void* context);
+
+// The name that stands for standard input among the inputs.
+constexpr wchar_t kStandardInput[] = L"-";
+
+// Reads the inputs in order and hands every machine to `take`: a file is one
+// machine or an inventory export, a folder every file right inside it (by
+// name), "-" an inventory export on standard input. An input that gives no
+// machine is one with an error. Says once on standard error when an export
+// has no platform names.
+void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
+               MachineSink take, void* context);
+
+// Whether `path` names an inventory export (or standard input).
+bool IsInventory(const std::wstring& path, const InventoryColumns& columns);

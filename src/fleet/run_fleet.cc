@@ -1,0 +1,75 @@
+#include "fleet/run_fleet.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "check/json_text.h"
+#include "check/kit_findings.h"
+#include "check/machine_check.h"
+#include "common/utf8.h"
+#include "fleet/fleet_judge.h"
+#include "fleet/fleet_sources.h"
+#include "fleet/fleet_writers.h"
+
+namespace {
+
+struct FleetRun {
+  FleetJudge* judge;
+  FleetWriter* writer;
+};
+
+void TakeMachine(const FleetMachine& machine, void* context) {
+  auto* run = static_cast<FleetRun*>(context);
+  Judgement judgement = run->judge->Judge(machine);
+  if (!machine.error.empty()) {
+    std::string line = "ThermalMapCheck: " + ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " +
+                       ConsoleText(WideFromUtf8(machine.error).c_str()) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  }
+  run->writer->Row(machine, judgement);
+}
+
+// Without firmware files the fleet is this machine.
+void TakeThisMachine(FleetRun& run) {
+  MachineCheck report;
+  uint32_t size = 0;
+  FleetMachine machine{"this machine", "", L"this machine", "RawSMBIOSData block", "", "", false, true};
+  if (ReportThisMachine(report, size) == nullptr) {
+    machine.error = "gives no SMBIOS table that can be read";
+  } else {
+    machine.biosVersion = Utf8FromWide(report.biosVersion.c_str());
+    machine.platformName = Utf8FromWide(report.platformName.c_str());
+    machine.hasPlatform = report.hasPlatform;
+  }
+  TakeMachine(machine, &run);
+}
+
+std::unique_ptr<FleetWriter> MakeWriter(OutputFormat format, const KitSnapshot& kit,
+                                        const std::vector<KitFinding>& findings) {
+  switch (format) {
+    case OutputFormat::kCsv: return MakeCsvWriter();
+    case OutputFormat::kJson: return MakeJsonWriter(kit, findings);
+    case OutputFormat::kHtml: return MakePageWriter(findings);
+    case OutputFormat::kText: break;
+  }
+  return MakeTextWriter(findings);
+}
+
+}  // namespace
+
+int RunFleet(const CheckOptions& options, KitSnapshot& kit) {
+  std::vector<KitFinding> findings = FindKitMistakes();
+  FleetJudge judge(kit);
+  std::unique_ptr<FleetWriter> writer = MakeWriter(options.format, kit, findings);
+  FleetRun run{&judge, writer.get()};
+  if (options.firmware.empty()) {
+    TakeThisMachine(run);
+  } else {
+    ReadFleet(options.firmware, {options.biosVersionColumn, options.platformNameColumn}, TakeMachine, &run);
+  }
+  FleetSummary summary = judge.Summary();
+  bool anyRead = summary.machines > summary.unreadable;
+  int status = !anyRead ? 3 : HoldsErrors(findings) ? 2 : summary.allGetBothMaps ? 0 : 1;
+  writer->End(judge, status);
+  return status;
+}

@@ -1,0 +1,11 @@
+// The checker over a fleet: the machines read one at a time from the
+// inputs, judged by the kit and written as they come.
+#pragma once
+
+#include "check/check_options.h"
+#include "check/kit_snapshot.h"
+
+// Judges every machine that `options.firmware` names (this machine when it
+// names none) by `kit`, the kit in use, and writes them in
+// `options.format`; returns the exit status.
+int RunFleet(const CheckOptions& options, KitSnapshot& kit);
