@@ -48,7 +48,7 @@ std::string InstallerAction(const KitSnapshot& kit, const KitDecision& decision,
   if (!reason.empty()) return "installs nothing: " + reason;
   std::string action;
   for (int i = 0; i < 2; ++i) {
-    const MapSource& map = decision.maps[i];
+    const MapSource& map = (*decision.maps)[i];
     std::string name = Wide(kThermalMapFiles[i].name);
     std::string step;
     if (!map.exists) {
@@ -115,7 +115,7 @@ std::string MachineCheckText(const MachineCheck& check) {
   std::string reason = NoFolderReason(kit, decision, false);
   text += "  Folder: " + (reason.empty() ? Wide(decision.folder) : "none: " + reason) + "\n";
   for (int i = 0; i < 2; ++i) {
-    const MapSource& map = decision.maps[i];
+    const MapSource& map = (*decision.maps)[i];
     text += "  " + Wide(kThermalMapFiles[i].name) + ": ";
     text += map.source.empty() ? "no source" : Wide(map.source) + (map.exists ? " exists" : " is missing");
     const char* installed = InstalledName(check.installed[i]);
@@ -175,7 +175,7 @@ void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDeci
   AppendJsonString(json, reason.empty() ? nullptr : Widened(reason).c_str());
   json += ",\"maps\":[";
   for (int i = 0; i < 2; ++i) {
-    const MapSource& map = decision.maps[i];
+    const MapSource& map = (*decision.maps)[i];
     bool shown = !undecided && !map.source.empty();
     json += i == 0 ? "{\"name\":" : ",{\"name\":";
     AppendJsonString(json, kThermalMapFiles[i].name);

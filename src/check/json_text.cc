@@ -39,13 +39,13 @@ std::wstring Widened(const std::string& bytes) {
   return text;
 }
 
-void AppendJsonUtf8(std::string& out, const std::string& text) {
+void AppendJsonUtf8(std::string& out, std::string_view text) {
   out += '"';
   size_t plain = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x20 && c != '"' && c != '\\') continue;
-    out.append(text, plain, i - plain);
+    out += text.substr(plain, i - plain);
     plain = i + 1;
     switch (c) {
       case '"': out += "\\\""; break;
@@ -61,6 +61,6 @@ void AppendJsonUtf8(std::string& out, const std::string& text) {
       }
     }
   }
-  out.append(text, plain, std::string::npos);
+  out += text.substr(plain);
   out += '"';
 }

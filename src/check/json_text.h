@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Appends `text` (UTF-16 code units) to `out` as a JSON string in UTF-8,
 // with quotes: control characters escaped, an unpaired surrogate written as
@@ -10,7 +11,7 @@ void AppendJsonString(std::string& out, const wchar_t* text);
 
 // Appends `text` (valid UTF-8) to `out` as a JSON string, with quotes and
 // control characters escaped.
-void AppendJsonUtf8(std::string& out, const std::string& text);
+void AppendJsonUtf8(std::string& out, std::string_view text);
 
 // Appends `text` (UTF-16 code units) to `out` as HTML text in UTF-8: "&",
 // "<", ">" and both quotes as references, control characters and unpaired

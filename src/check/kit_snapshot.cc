@@ -20,7 +20,10 @@ uint32_t LookUpInSnapshot(const wchar_t* value, int tableType) {
   // No read gives more than 99 characters.
   if (value == nullptr || std::wcslen(value) > 99 || (tableType != 0 && tableType != 130)) return 0;
   const auto& entries = DecidingKit->entries[tableType == 0 ? 0 : 1];
-  auto found = entries.find(value);
+  // One key's room serves every lookup.
+  static std::wstring key;
+  key.assign(value);
+  auto found = entries.find(key);
   return found == entries.end() ? 0 : found->second;
 }
 
@@ -106,6 +109,6 @@ KitDecision DecideWithKit(KitSnapshot& kit, const wchar_t* biosVersion, const wc
   decision.folder = folder;
   auto known = kit.folders.find(decision.folder);
   if (known == kit.folders.end()) known = kit.folders.emplace(decision.folder, FindFolderMaps(folder)).first;
-  decision.maps = known->second;
+  decision.maps = &known->second;
   return decision;
 }

@@ -31,7 +31,7 @@ struct KitDecision {
   uint32_t matchKey;   // 0 when no entry matched or nothing was looked up
   std::wstring folder;  // empty when none was selected
   bool folderTooLong;   // an entry matched, but its folder's paths do not fit
-  std::array<MapSource, 2> maps;  // AC, then DC
+  const std::array<MapSource, 2>* maps;  // AC, then DC: the folder's, in its kit
 };
 
 struct KitSnapshot {

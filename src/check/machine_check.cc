@@ -94,12 +94,12 @@ void JudgeMachine(MachineCheck& check, KitSnapshot& kit, bool onThisMachine) {
   check.installed = {InstalledState::kNotChecked, InstalledState::kNotChecked};
   if (onThisMachine) {
     bool redirectionOff = platform::Wow64EnableWow64FsRedirection(false);
-    for (int i = 0; i < 2; ++i) check.installed[i] = CompareInstalled(check.decision.maps[i], kThermalMapFiles[i]);
+    for (int i = 0; i < 2; ++i) check.installed[i] = CompareInstalled((*check.decision.maps)[i], kThermalMapFiles[i]);
     if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
   }
   check.exitStatus = ExitStatus(check, onThisMachine);
 }
 
 bool InstallsBothMaps(const KitDecision& decision) {
-  return !decision.folder.empty() && decision.maps[0].inKit && decision.maps[1].inKit;
+  return !decision.folder.empty() && (*decision.maps)[0].inKit && (*decision.maps)[1].inKit;
 }

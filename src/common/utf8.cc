@@ -81,12 +81,12 @@ void AppendUtf16(std::wstring& out, uint32_t code) {
   }
 }
 
-std::wstring WideFromUtf8(const char* text, size_t length) {
+std::wstring WideFromUtf8(std::string_view text) {
   std::wstring wide;
-  wide.reserve(length);
-  for (size_t i = 0; i < length;) {
+  wide.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
     uint32_t code = 0;
-    int taken = DecodeUtf8(text + i, length - i, code);
+    int taken = DecodeUtf8(text.data() + i, text.size() - i, code);
     if (taken <= 0) {
       wide += static_cast<wchar_t>(0xFFFD);
       ++i;
@@ -98,8 +98,40 @@ std::wstring WideFromUtf8(const char* text, size_t length) {
   return wide;
 }
 
+void CopyUtf8AsWide(std::string_view text, wchar_t* buffer, size_t capacity) {
+  size_t used = 0;
+  for (size_t i = 0; i < text.size() && used + 1 < capacity;) {
+    auto lead = static_cast<uint8_t>(text[i]);
+    if (lead < 0x80) {
+      buffer[used++] = static_cast<wchar_t>(lead);
+      ++i;
+      continue;
+    }
+    uint32_t code = 0;
+    int taken = DecodeUtf8(text.data() + i, text.size() - i, code);
+    if (taken <= 0) {
+      code = 0xFFFD;
+      taken = 1;
+    }
+    if (code > 0xFFFF) {
+      buffer[used++] = static_cast<wchar_t>(0xD800 + ((code - 0x10000) >> 10));
+      if (used + 1 < capacity) buffer[used++] = static_cast<wchar_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      buffer[used++] = static_cast<wchar_t>(code);
+    }
+    i += static_cast<size_t>(taken);
+  }
+  buffer[used] = L'\0';
+}
+
 std::string Utf8FromWide(const wchar_t* text) {
   std::string out;
-  for (; *text != L'\0'; ++text) AppendUtf8(out, NextCodePoint(text));
+  for (; *text != L'\0'; ++text) {
+    if (Unit(*text) < 0x80) {
+      out += static_cast<char>(*text);
+    } else {
+      AppendUtf8(out, NextCodePoint(text));
+    }
+  }
   return out;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // Appends code point `code` (at most U+10FFFF) to `out` in UTF-8.
 void AppendUtf8(std::string& out, uint32_t code);
@@ -26,9 +27,13 @@ uint32_t NextCodePoint(const wchar_t*& text);
 // Appends code point `code` to `out` as UTF-16 units.
 void AppendUtf16(std::wstring& out, uint32_t code);
 
-// `length` bytes of valid UTF-8 as UTF-16 units (any invalid byte U+FFFD).
-std::wstring WideFromUtf8(const char* text, size_t length);
-inline std::wstring WideFromUtf8(const std::string& text) { return WideFromUtf8(text.data(), text.size()); }
+// Valid UTF-8 as UTF-16 units (any invalid byte U+FFFD).
+std::wstring WideFromUtf8(std::string_view text);
+
+// Writes the UTF-16 units of `text` (as WideFromUtf8 gives them) into
+// `buffer` (`capacity` > 0 units), cut to fit as CopyWideText cuts them and
+// always terminated.
+void CopyUtf8AsWide(std::string_view text, wchar_t* buffer, size_t capacity);
 
 // UTF-16 units up to the terminator in UTF-8, unpaired surrogates as U+FFFD.
 std::string Utf8FromWide(const wchar_t* text);

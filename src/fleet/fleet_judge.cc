@@ -19,7 +19,7 @@ constexpr size_t kNamesPerGroup = 5;
 // Appends to `key` what the selection reads of `text` (UTF-8): the text as
 // the capture buffer holds it (cut at 259 UTF-16 units or a zero
 // character), or with `token` only its first dot-separated token.
-void AppendSelectionText(const std::string& text, bool token, std::string& key) {
+void AppendSelectionText(std::string_view text, bool token, std::string& key) {
   // UTF-8 never takes fewer bytes than UTF-16 units, so shorter text is
   // held whole.
   if (text.size() < ArraySize(BiosVersionText) && std::memchr(text.data(), 0, text.size()) == nullptr) {
@@ -28,11 +28,11 @@ void AppendSelectionText(const std::string& text, bool token, std::string& key) 
       return;
     }
     size_t start = text.find_first_not_of('.');
-    if (start != std::string::npos) key.append(text, start, text.find('.', start) - start);
+    if (start != std::string_view::npos) key += text.substr(start, text.find('.', start) - start);
     return;
   }
   wchar_t held[ArraySize(BiosVersionText)];
-  CopyWideText(held, ArraySize(held), WideFromUtf8(text).c_str());
+  CopyUtf8AsWide(text, held, ArraySize(held));
   const wchar_t* selected = token ? FirstVersionToken(held) : held;
   if (selected != nullptr) key += Utf8FromWide(selected);
 }
@@ -70,16 +70,20 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
     allGetBothMaps_ = false;
     return {nullptr, Outcome::kUnreadable};
   }
-  const std::string& platform = machine.platformKnown ? machine.platformName : std::string();
+  std::string_view platform = machine.platformKnown ? machine.platformName : std::string_view();
   key_.clear();
   AppendSelectionText(machine.biosVersion, true, key_);
   key_ += '\0';
   AppendSelectionText(platform, false, key_);
   auto found = pairs_.find(key_);
   if (found == pairs_.end()) {
+    // The capture buffers hold no more than this of either text.
+    wchar_t biosVersion[ArraySize(BiosVersionText)];
+    wchar_t platformName[ArraySize(BiosPlatformText)];
+    CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
+    CopyUtf8AsWide(platform, platformName, ArraySize(platformName));
     auto pair = std::make_unique<PairDecision>();
-    pair->decision = DecideWithKit(kit_, WideFromUtf8(machine.biosVersion).c_str(), WideFromUtf8(platform).c_str());
-    pair->platformName = BiosPlatformText;
+    pair->decision = DecideWithKit(kit_, biosVersion, platformName);
     SetCsvCells(*pair);
     found = pairs_.emplace(key_, std::move(pair)).first;
   }
@@ -87,7 +91,9 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
   Outcome outcome = OutcomeOf(kit_, pair.decision, machine.platformKnown);
   MachineCount& count = pair.kinds[!machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0];
   ++count.machines;
-  if (outcome != Outcome::kFolder && count.names.size() < kNamesPerGroup) count.names.push_back(machine.name);
+  if (keepNames_ && outcome != Outcome::kFolder && count.names.size() < kNamesPerGroup) {
+    count.names.emplace_back(machine.name);
+  }
   if (outcome != Outcome::kFolder || !InstallsBothMaps(pair.decision)) allGetBothMaps_ = false;
   return {&pair, outcome};
 }
@@ -122,8 +128,9 @@ std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
     for (size_t kind = 0; kind < pair->kinds.size(); ++kind) {
       const MachineCount& count = pair->kinds[kind];
       if (count.machines == 0 || OutcomeOf(kit_, pair->decision, kind != 2) != outcome) continue;
-      groups.push_back({pair->decision.token, pair->decision.hasToken,
-                        kind == 1 ? pair->platformName : L"", kind == 1, &count});
+      // The key ends in the platform name as the selection read it.
+      std::wstring platform = kind == 1 ? WideFromUtf8(std::string_view(key).substr(key.find('\0') + 1)) : L"";
+      groups.push_back({pair->decision.token, pair->decision.hasToken, platform, kind == 1, &count});
     }
   }
   std::sort(groups.begin(), groups.end(), [](const MachineGroup& a, const MachineGroup& b) {
@@ -133,8 +140,8 @@ std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
   return groups;
 }
 
-void AppendCsvField(std::string& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+void AppendCsvField(std::string& out, std::string_view text) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
     out += text;
     return;
   }

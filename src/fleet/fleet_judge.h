@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -21,12 +22,11 @@ enum class Outcome { kFolder, kNoMatch, kUndecided, kUnreadable };
 // one, or from an export without platform names.
 struct MachineCount {
   uint64_t machines = 0;
-  std::vector<std::string> names;  // the first few, where they get no folder
+  std::vector<std::string> names;  // the first few, where they get no folder and names are kept
 };
 
 // The decision for one token and platform name, with its machines.
 struct PairDecision {
-  std::wstring platformName;  // as the selection read it
   KitDecision decision;
   std::string csvToken;  // ",token" as CSV
   std::string csvMatch;  // ",table,key,folder" as CSV
@@ -60,7 +60,9 @@ struct FleetSummary {
 
 class FleetJudge {
  public:
-  explicit FleetJudge(KitSnapshot& kit) : kit_(kit) {}
+  // With `keepNames`, the groups of machines that get no folder keep the
+  // first few names, for the page.
+  FleetJudge(KitSnapshot& kit, bool keepNames) : kit_(kit), keepNames_(keepNames) {}
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
@@ -76,6 +78,7 @@ class FleetJudge {
 
  private:
   KitSnapshot& kit_;
+  bool keepNames_;
   std::unordered_map<std::string, std::unique_ptr<PairDecision>> pairs_;
   std::string key_;  // reused from machine to machine
   uint64_t unreadable_ = 0;
@@ -88,4 +91,4 @@ Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool plat
 
 // Appends `text` to `out` as one CSV field: quoted, with its quotes doubled,
 // when it holds a comma, a quote or a line break.
-void AppendCsvField(std::string& out, const std::string& text);
+void AppendCsvField(std::string& out, std::string_view text);

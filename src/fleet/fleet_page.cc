@@ -45,7 +45,7 @@ std::string Html(const std::wstring& text) {
   return out;
 }
 
-std::string Html(const std::string& utf8) { return Html(WideFromUtf8(utf8)); }
+std::string Html(std::string_view utf8) { return Html(WideFromUtf8(utf8)); }
 
 std::string Share(uint64_t count, uint64_t total) {
   char text[16];

@@ -23,14 +23,19 @@ constexpr size_t kProgressFrom = 1000;
 // What reading the inputs keeps from one to the next, so that a fleet takes
 // its buffers from the heap once, not once for each file.
 struct FleetReading {
-  const InventoryColumns* columns;
-  MachineSink take;
-  void* context;
-  FleetMachine machine;
+  const InventoryColumns* columns = nullptr;
+  MachineSink take = nullptr;
+  void* context = nullptr;
+  FleetMachine machine{};
+  std::string name;    // the texts the machine's views show, where no buffer
+  std::string error;   // of the reader holds them
+  std::string biosVersion;
+  std::string platformName;
+  std::wstring firmware;
   std::string bytes;  // a file's bytes, or the start of an export
-  FirmwareImage image;
-  MachineCheck report;
-  InventoryRow row;
+  FirmwareImage image{};
+  MachineCheck report{};
+  InventoryRow row{};
   bool saidNoPlatforms = false;
 };
 
@@ -64,15 +69,10 @@ std::string FileName(const std::wstring& path) {
 
 void Give(FleetReading& reading) { reading.take(reading.machine, reading.context); }
 
-void GiveError(FleetReading& reading, const std::string& name, const std::string& error) {
-  FleetMachine& machine = reading.machine;
-  machine.name = name;
-  machine.error = error;
-  machine.format = nullptr;
-  machine.biosVersion.clear();
-  machine.platformName.clear();
-  machine.hasPlatform = false;
-  machine.platformKnown = true;
+void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
+  reading.name = name;
+  reading.error = error;
+  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, false, true};
   Give(reading);
 }
 
@@ -96,7 +96,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                  "matches no type 0 entry is undecided\n",
                  name.c_str());
   }
-  FleetMachine& machine = reading.machine;
+  reading.firmware = path == kStandardInput ? L"standard input" : path;
   InventoryRow& row = reading.row;
   while (reader.ReadRow(row)) {
     if (!row.complete) {
@@ -105,14 +105,8 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                     (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
       continue;
     }
-    machine.name.swap(row.name);
-    machine.error.clear();
-    machine.firmware = path == kStandardInput ? L"standard input" : path;
-    machine.format = "inventory row";
-    machine.biosVersion.swap(row.biosVersion);
-    machine.platformName.swap(row.platformName);
-    machine.hasPlatform = !machine.platformName.empty();
-    machine.platformKnown = reader.HasPlatformColumn();
+    reading.machine = {row.name,         {}, &reading.firmware, "inventory row", row.biosVersion,
+                       row.platformName, !row.platformName.empty(), reader.HasPlatformColumn()};
     Give(reading);
   }
 }
@@ -128,19 +122,16 @@ void ReadDump(FleetReading& reading, const std::wstring& path) {
   MachineCheck& report = reading.report;
   ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
                       static_cast<uint32_t>(image.block.size()), report, false);
-  FleetMachine& machine = reading.machine;
-  machine.name = FileName(path);
-  machine.error.clear();
-  machine.firmware = path;
-  machine.format = image.format;
-  machine.biosVersion = Utf8FromWide(report.biosVersion.c_str());
-  machine.platformName = Utf8FromWide(report.platformName.c_str());
-  machine.hasPlatform = report.hasPlatform;
-  machine.platformKnown = true;
+  reading.name = FileName(path);
+  reading.biosVersion = Utf8FromWide(report.biosVersion.c_str());
+  reading.platformName = Utf8FromWide(report.platformName.c_str());
+  reading.machine = {reading.name,         {},   &reading.firmware, image.format, reading.biosVersion,
+                     reading.platformName, report.hasPlatform, true};
   Give(reading);
 }
 
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
+  reading.firmware = path;
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
   uint64_t size = 0;
   if (file == nullptr || !platform::GetFileSizeEx(file, size)) {
@@ -192,7 +183,10 @@ void ReadFolder(FleetReading& reading, const std::wstring& folder) {
 
 void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
                MachineSink take, void* context) {
-  FleetReading reading{&columns, take, context, {}, {}, {}, {}, {}};
+  FleetReading reading;
+  reading.columns = &columns;
+  reading.take = take;
+  reading.context = context;
   for (const std::wstring& input : inputs) {
     if (input == kStandardInput) {
       reading.bytes.clear();

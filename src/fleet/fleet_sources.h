@@ -3,19 +3,20 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fleet/inventory_reader.h"
 
-// A machine as its input gives it; the buffers are reused from machine to
-// machine.
+// A machine as its input gives it; its texts (UTF-8) stay valid until the
+// next machine.
 struct FleetMachine {
-  std::string name;            // the file's name, or the row's first cell (UTF-8)
-  std::string error;           // why the input gives no machine here, or empty
-  std::wstring firmware;       // the file it comes from
-  const char* format;          // the firmware file's format, or "inventory row"
-  std::string biosVersion;     // UTF-8, as given or as the firmware's strings read
-  std::string platformName;    // UTF-8; empty without one
+  std::string_view name;          // the file's name, or the row's first cell
+  std::string_view error;         // why the input gives no machine here, or empty
+  const std::wstring* firmware;   // the file it comes from
+  const char* format;             // the firmware file's format, or "inventory row"
+  std::string_view biosVersion;   // as given, or as the firmware's strings read
+  std::string_view platformName;  // empty without one
   bool hasPlatform;            // a type 130 structure, or a platform name that is not empty
   bool platformKnown;          // false in an export without platform names
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "check/check_output.h"
@@ -15,29 +16,67 @@ namespace {
 // them; later rows keep those widths.
 constexpr size_t kAlignedRows = 1000;
 
-std::string ConsoleCell(const std::string& utf8) { return ConsoleText(WideFromUtf8(utf8).c_str()); }
+// The characters that a CSV field holds only within quotes.
+struct CsvQuoted {
+  bool quoted[256] = {};
+  constexpr CsvQuoted() {
+    for (unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = true;
+  }
+};
+constexpr CsvQuoted kCsvQuoted;
 
+std::string ConsoleCell(std::string_view utf8) { return ConsoleText(WideFromUtf8(utf8).c_str()); }
+
+// Rows go through a buffer of their own: a fleet may have millions.
 class CsvWriter : public FleetWriter {
  public:
-  CsvWriter() { out_ = "name,bios_version,platform_name,token,table,key,folder\n"; }
+  CsvWriter() { Put("name,bios_version,platform_name,token,table,key,folder\n"); }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
-    AppendCsvField(out_, machine.name);
+    PutField(machine.name);
     if (judgement.pair == nullptr) {
-      out_ += ",,,,,,\n";
-    } else {
-      out_ += ',';
-      AppendCsvField(out_, machine.biosVersion);
-      out_ += ',';
-      if (machine.hasPlatform) AppendCsvField(out_, machine.platformName);
-      out_ += judgement.pair->csvToken;
-      out_ += judgement.outcome == Outcome::kUndecided ? ",,," : judgement.pair->csvMatch;
-      out_ += '\n';
+      Put(",,,,,,\n");
+      return;
     }
-    Emit();
+    Put(",");
+    PutField(machine.biosVersion);
+    Put(",");
+    if (machine.hasPlatform) PutField(machine.platformName);
+    Put(judgement.pair->csvToken);
+    Put(judgement.outcome == Outcome::kUndecided ? ",,," : judgement.pair->csvMatch);
+    Put("\n");
   }
 
-  void End(const FleetJudge&, int) override { Emit(0); }
+  void End(const FleetJudge&, int) override { Flush(); }
+
+ private:
+  void Put(std::string_view text) {
+    if (used_ + text.size() > sizeof buffer_) Flush();
+    if (text.size() > sizeof buffer_) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      return;
+    }
+    std::memcpy(buffer_ + used_, text.data(), text.size());
+    used_ += text.size();
+  }
+
+  void PutField(std::string_view text) {
+    if (std::none_of(text.begin(), text.end(), [](char c) { return kCsvQuoted.quoted[static_cast<uint8_t>(c)]; })) {
+      Put(text);
+      return;
+    }
+    std::string field;
+    AppendCsvField(field, text);
+    Put(field);
+  }
+
+  void Flush() {
+    std::fwrite(buffer_, 1, used_, stdout);
+    used_ = 0;
+  }
+
+  char buffer_[1 << 16];
+  size_t used_ = 0;
 };
 
 class TextWriter : public FleetWriter {
@@ -50,7 +89,7 @@ class TextWriter : public FleetWriter {
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
     std::vector<std::string> cells = FleetCells(machine, judgement);
     std::transform(cells.begin(), cells.end(), cells.begin(), ConsoleCell);
-    std::string error = judgement.pair == nullptr ? machine.error : "";
+    std::string error(judgement.pair == nullptr ? machine.error : "");
     if (rows_.size() <= kAlignedRows) {
       rows_.push_back({cells, error});
       if (rows_.size() > kAlignedRows) Align();
@@ -117,7 +156,7 @@ class JsonWriter : public FleetWriter {
       AppendJsonUtf8(out_, machine.error);
     } else {
       out_ += ",\"firmware\":";
-      AppendJsonString(out_, machine.firmware.c_str());
+      AppendJsonString(out_, machine.firmware->c_str());
       out_ += ",\"format\":";
       AppendJsonUtf8(out_, machine.format);
       out_ += ",\"kit\":";
@@ -170,12 +209,12 @@ void FleetWriter::Emit(size_t atLeast) {
 }
 
 std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement) {
-  if (judgement.pair == nullptr) return {machine.name, "", "", "", "", "", ""};
+  if (judgement.pair == nullptr) return {std::string(machine.name), "", "", "", "", "", ""};
   const KitDecision& decision = judgement.pair->decision;
   bool matched = decision.matchKey != 0 && judgement.outcome != Outcome::kUndecided;
-  return {machine.name,
-          machine.biosVersion,
-          machine.hasPlatform ? machine.platformName : "",
+  return {std::string(machine.name),
+          std::string(machine.biosVersion),
+          machine.hasPlatform ? std::string(machine.platformName) : "",
           Utf8FromWide(decision.token.c_str()),
           matched ? Utf8FromWide(PlatformTableSection(decision.matchTableType)) : "",
           matched ? std::to_string(decision.matchKey) : "",

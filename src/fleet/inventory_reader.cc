@@ -24,6 +24,28 @@ std::string HeaderName(std::string cell) {
   return cell;
 }
 
+// The characters that end a run of an unquoted cell's characters.
+struct PlainRunEnds {
+  bool ends[256] = {};
+  constexpr PlainRunEnds() {
+    for (unsigned char c : {',', '"', '\r', '\n'}) ends[c] = true;
+  }
+};
+constexpr PlainRunEnds kPlainRunEnds;
+
+// Whether `count` bytes at `bytes` are all ASCII, eight at a time.
+bool AllAscii(const char* bytes, size_t count) {
+  uint64_t high = 0;
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    high |= word;
+  }
+  for (; i < count; ++i) high |= static_cast<uint8_t>(bytes[i]);
+  return (high & 0x8080808080808080u) == 0;
+}
+
 struct MemoryBytes {
   const std::string* bytes;
   size_t at;
@@ -63,7 +85,10 @@ bool InventoryReader::Decode() {
   }
   text_.erase(0, textAt_);
   textAt_ = 0;
-  if (encoding_ == Encoding::kUtf8) {
+  if (encoding_ == Encoding::kUtf8 && AllAscii(raw_.data() + at, rawUsed_ - at)) {
+    text_.append(raw_.data() + at, rawUsed_ - at);
+    at = rawUsed_;
+  } else if (encoding_ == Encoding::kUtf8) {
     while (at < rawUsed_) {
       // Runs of ASCII go across whole.
       size_t plain = at;
@@ -109,8 +134,19 @@ bool InventoryReader::Decode() {
   return true;
 }
 
+void InventoryReader::AppendToRecord(const char* text, size_t count) {
+  size_t room = kLongestInventoryRow - recordSize_;
+  if (count > room) {
+    recordTooLong_ = true;
+    count = room;
+  }
+  if (recordSize_ + count > record_.size()) record_.resize(std::max(2 * record_.size(), recordSize_ + count));
+  std::memcpy(&record_[recordSize_], text, count);
+  recordSize_ += count;
+}
+
 bool InventoryReader::ReadRecord() {
-  record_.clear();
+  recordSize_ = 0;
   cellEnds_.clear();
   recordTooLong_ = false;
   recordLine_ = line_;
@@ -120,63 +156,72 @@ bool InventoryReader::ReadRecord() {
     if (textAt_ == text_.size()) {
       if (Decode()) continue;
       // The export's end closes its last record.
-      if (state_ == State::kQuoteInQuoted) state_ = State::kUnquoted;
       if (!started) return false;
-      cellEnds_.push_back(record_.size());
+      cellEnds_.push_back(recordSize_);
       return true;
     }
-    char c = text_[textAt_++];
+    const char* text = text_.data();
+    size_t end = text_.size();
     if (skipLineFeed_) {
       skipLineFeed_ = false;
-      if (c == '\n') continue;
-    }
-    if (state_ == State::kQuoteInQuoted) {
-      state_ = State::kQuoted;
-      if (c != '"') {
-        state_ = State::kUnquoted;
-        --textAt_;
-        continue;
-      }
-    } else if (state_ == State::kQuoted) {
-      if (c == '"') {
-        state_ = State::kQuoteInQuoted;
-        continue;
-      }
-      if (c == '\n') ++line_;
-    } else if (c == '"') {
-      started = true;
-      state_ = State::kQuoted;
+      if (text[textAt_] == '\n') ++textAt_;
       continue;
-    } else if (c == ',') {
-      started = true;
-      cellEnds_.push_back(record_.size());
-      continue;
-    } else if (c == '\r' || c == '\n') {
-      ++line_;
-      skipLineFeed_ = c == '\r';
-      cellEnds_.push_back(record_.size());
-      return true;
     }
     started = true;
-    if (record_.size() < kLongestInventoryRow) {
-      record_ += c;
+    if (state_ == State::kQuoted) {
+      const auto* quote = static_cast<const char*>(std::memchr(text + textAt_, '"', end - textAt_));
+      size_t stop = quote != nullptr ? static_cast<size_t>(quote - text) : end;
+      line_ += static_cast<uint64_t>(std::count(text + textAt_, text + stop, '\n'));
+      AppendToRecord(text + textAt_, stop - textAt_);
+      textAt_ = stop;
+      if (quote != nullptr) {
+        ++textAt_;
+        state_ = State::kQuoteInQuoted;
+      }
+      continue;
+    }
+    if (state_ == State::kQuoteInQuoted) {
+      // A doubled quote is one quote in the cell; any other character ends
+      // the quotes.
+      state_ = text[textAt_] == '"' ? State::kQuoted : State::kUnquoted;
+      if (state_ == State::kQuoted) {
+        AppendToRecord(text + textAt_++, 1);
+        continue;
+      }
+    }
+    size_t stop = textAt_;
+    while (stop < end && !kPlainRunEnds.ends[static_cast<uint8_t>(text[stop])]) ++stop;
+    if (stop > textAt_) {
+      AppendToRecord(text + textAt_, stop - textAt_);
+      textAt_ = stop;
+      continue;
+    }
+    char c = text[textAt_++];
+    if (c == '"') {
+      state_ = State::kQuoted;
+    } else if (c == ',') {
+      cellEnds_.push_back(recordSize_);
     } else {
-      recordTooLong_ = true;
+      ++line_;
+      skipLineFeed_ = c == '\r';
+      cellEnds_.push_back(recordSize_);
+      return true;
     }
   }
 }
 
-std::string InventoryReader::Cell(size_t index) const {
-  size_t start = index == 0 ? 0 : cellEnds_[index - 1];
-  return record_.substr(start, cellEnds_[index] - start);
+std::string_view InventoryReader::Cell(int index) const {
+  if (index < 0 || static_cast<size_t>(index) >= cellEnds_.size()) return {};
+  size_t start = index == 0 ? 0 : cellEnds_[static_cast<size_t>(index) - 1];
+  return std::string_view(record_.data() + start, cellEnds_[static_cast<size_t>(index)] - start);
 }
 
 bool InventoryReader::ReadHeader(const InventoryColumns& columns) {
   if (!ReadRecord()) return false;
-  if (recordLine_ == 1 && record_.compare(0, 5, "#TYPE") == 0 && !ReadRecord()) return false;
+  if (recordLine_ == 1 && Cell(0).substr(0, 5) == "#TYPE" && !ReadRecord()) return false;
   auto column = [this](const std::string& name) {
     for (size_t i = 0; i < cellEnds_.size(); ++i) {
-      if (HeaderName(Cell(i)) == HeaderName(name)) return static_cast<int>(i);
+      if (HeaderName(std::string(Cell(static_cast<int>(i)))) == HeaderName(name)) return static_cast<int>(i);
     }
     return -1;
   };
@@ -195,20 +240,14 @@ bool InventoryReader::ReadRow(InventoryRow& row) {
   // A blank line is no row.
   do {
     if (!ReadRecord()) return false;
-  } while (cellEnds_.size() == 1 && record_.empty() && !recordTooLong_);
+  } while (cellEnds_.size() == 1 && recordSize_ == 0 && !recordTooLong_);
   row.line = recordLine_;
   row.tooLong = recordTooLong_;
   auto needed = static_cast<size_t>(std::max(biosColumn_, platformColumn_) + 1);
   row.complete = cellEnds_.size() >= needed && !recordTooLong_;
-  auto take = [this](std::string& text, int index) {
-    text.clear();
-    if (index < 0 || static_cast<size_t>(index) >= cellEnds_.size()) return;
-    size_t start = index == 0 ? 0 : cellEnds_[static_cast<size_t>(index) - 1];
-    text.append(record_, start, cellEnds_[static_cast<size_t>(index)] - start);
-  };
-  take(row.name, 0);
-  take(row.biosVersion, biosColumn_);
-  take(row.platformName, platformColumn_);
+  row.name = Cell(0);
+  row.biosVersion = Cell(biosColumn_);
+  row.platformName = Cell(platformColumn_);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The header names of the columns that hold the BIOS version and the
@@ -20,11 +21,12 @@ struct InventoryColumns {
   std::string platformName;
 };
 
-// A row: its name (the first cell), its BIOS version and platform name.
+// A row: its name (the first cell), its BIOS version and platform name, in
+// the reader's buffer until the next row is read.
 struct InventoryRow {
-  std::string name;
-  std::string biosVersion;
-  std::string platformName;  // empty also when the export has no such column
+  std::string_view name;
+  std::string_view biosVersion;
+  std::string_view platformName;  // empty also when the export has no such column
   uint64_t line;             // where the row starts in the export, from 1
   bool complete;             // it has the cells of the columns it needs
   bool tooLong;              // it is longer than kLongestInventoryRow; its cells are cut
@@ -61,7 +63,9 @@ class InventoryReader {
   bool Decode();
   // Reads the next record's cells into record_ and cellEnds_; false at the end.
   bool ReadRecord();
-  std::string Cell(size_t index) const;
+  // Appends to the record as much of `count` bytes at `text` as its limit lets in.
+  void AppendToRecord(const char* text, size_t count);
+  std::string_view Cell(int index) const;
 
   InventoryBytes read_;
   void* context_;
@@ -76,7 +80,8 @@ class InventoryReader {
   uint64_t line_ = 1;
   uint64_t recordLine_ = 1;
   bool recordTooLong_ = false;
-  std::string record_;  // the cells' bytes, one after another
+  std::string record_;  // the cells' bytes, one after another, in its first recordSize_
+  size_t recordSize_ = 0;
   std::vector<size_t> cellEnds_;
   int biosColumn_ = -1;
   int platformColumn_ = -1;

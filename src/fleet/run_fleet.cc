@@ -33,14 +33,14 @@ void TakeMachine(const FleetMachine& machine, void* context) {
 void TakeThisMachine(FleetRun& run) {
   MachineCheck report;
   uint32_t size = 0;
-  FleetMachine machine{"this machine", "", L"this machine", "RawSMBIOSData block", "", "", false, true};
-  if (ReportThisMachine(report, size) == nullptr) {
-    machine.error = "gives no SMBIOS table that can be read";
-  } else {
-    machine.biosVersion = Utf8FromWide(report.biosVersion.c_str());
-    machine.platformName = Utf8FromWide(report.platformName.c_str());
-    machine.hasPlatform = report.hasPlatform;
-  }
+  const std::wstring firmware = L"this machine";
+  bool read = ReportThisMachine(report, size) != nullptr;
+  std::string biosVersion = Utf8FromWide(report.biosVersion.c_str());
+  std::string platformName = Utf8FromWide(report.platformName.c_str());
+  FleetMachine machine{"this machine", read ? "" : "gives no SMBIOS table that can be read",
+                       &firmware,      "RawSMBIOSData block",
+                       biosVersion,    platformName,
+                       report.hasPlatform, true};
   TakeMachine(machine, &run);
 }
 
@@ -59,7 +59,7 @@ std::unique_ptr<FleetWriter> MakeWriter(OutputFormat format, const KitSnapshot& 
 
 int RunFleet(const CheckOptions& options, KitSnapshot& kit) {
   std::vector<KitFinding> findings = FindKitMistakes();
-  FleetJudge judge(kit);
+  FleetJudge judge(kit, options.format == OutputFormat::kHtml);
   std::unique_ptr<FleetWriter> writer = MakeWriter(options.format, kit, findings);
   FleetRun run{&judge, writer.get()};
   if (options.firmware.empty()) {

@@ -1,8 +1,8 @@
 // The calls of platform.h over POSIX, for the native checker. Text keeps the
-// Windows rules: names are UTF-16 units (posix_text.h), firmware strings are
-// in the OEM code page (437, as Windows in US English has it), kit tables
-// are read by Windows' profile rules, and the names of a kit's folders and
-// files match without regard to letter case, as on Windows.
+// Windows rules: names are UTF-16 units and firmware strings are in the OEM
+// code page (posix_text.h), kit tables are read by Windows' profile rules,
+// and the names of a kit's folders and files match without regard to letter
+// case, as on Windows (posix_files.h).
 #include "platform/platform.h"
 
 #include <dirent.h>
@@ -22,6 +22,7 @@
 
 #include "inventory/firmware_file.h"
 #include "common/profile_file.h"
+#include "platform/posix_files.h"
 #include "platform/posix_text.h"
 
 namespace platform {
@@ -30,19 +31,6 @@ const wchar_t kPathSeparator = L'/';
 
 namespace {
 
-constexpr wchar_t kCodePage437High[128] = {
-    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
-    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
-    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
-    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
-    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
-    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
-    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
-    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
-    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
-    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
-    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
-
 // Where Linux gives the firmware's SMBIOS entry point and table.
 constexpr char kEntryPointFile[] = "/sys/firmware/dmi/tables/smbios_entry_point";
 constexpr char kTableFile[] = "/sys/firmware/dmi/tables/DMI";
@@ -50,55 +38,6 @@ constexpr char kTableFile[] = "/sys/firmware/dmi/tables/DMI";
 // A handle holds the file descriptor.
 void* Handle(int fd) { return new int(fd); }
 int Descriptor(void* handle) { return *static_cast<int*>(handle); }
-
-bool SameIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return a.size() == b.size() && CompareStringOrdinal(a.c_str(), b.c_str(), static_cast<uint32_t>(a.size()));
-}
-
-// The native name of `path`. A component that is not there as written is
-// the one in its folder whose name differs only in letter case (the first
-// in name order), as Windows finds it.
-std::string NativePath(const wchar_t* path) {
-  std::string native = NativeFromWide(path);
-  struct stat status;
-  if (lstat(native.c_str(), &status) == 0 || errno != ENOENT || native.empty()) return native;
-  std::string found = native[0] == '/' ? "/" : "";
-  size_t at = native[0] == '/' ? 1 : 0;
-  while (at <= native.size()) {
-    size_t end = std::min(native.find('/', at), native.size());
-    std::string part = native.substr(at, end - at);
-    at = end + 1;
-    if (part.empty()) continue;
-    std::string next = found + part;
-    if (lstat(next.c_str(), &status) != 0) {
-      DIR* folder = opendir(found.empty() ? "." : found.c_str());
-      std::vector<std::string> matches;
-      std::wstring wanted = WideFromNative(part);
-      while (folder != nullptr) {
-        dirent* entry = readdir(folder);
-        if (entry == nullptr) break;
-        if (SameIgnoringCase(WideFromNative(entry->d_name), wanted)) matches.push_back(entry->d_name);
-      }
-      if (folder != nullptr) closedir(folder);
-      if (matches.empty()) return native;
-      next = found + *std::min_element(matches.begin(), matches.end());
-    }
-    found = next + (at <= native.size() ? "/" : "");
-  }
-  return found;
-}
-
-bool ReadNativeFile(const char* path, std::string& bytes) {
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return false;
-  bytes.clear();
-  char block[65536];
-  size_t count = 0;
-  while ((count = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, count);
-  bool read = std::ferror(file) == 0;
-  std::fclose(file);
-  return read;
-}
 
 // One listing of a folder: the names still to give, in the order read.
 struct Listing {
@@ -140,7 +79,7 @@ int MultiByteToWideChar(const char* text, int length, wchar_t* buffer, int capac
   int count = std::min(length, capacity);
   for (int i = 0; i < count; ++i) {
     auto byte = static_cast<unsigned char>(text[i]);
-    buffer[i] = byte < 0x80 ? byte : kCodePage437High[byte - 0x80];
+    buffer[i] = OemCharacter(byte);
   }
   return count;
 }
@@ -167,18 +106,12 @@ uint32_t GetModuleFileNameW(wchar_t* buffer, uint32_t capacity) {
 uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
                                   const wchar_t* fallback, wchar_t* buffer,
                                   uint32_t capacity, const wchar_t* file) {
-  std::string bytes;
-  bool read = ReadNativeFile(NativePath(file).c_str(), bytes);
-  ProfileFile parsed = read ? ParseProfileFile(bytes) : ProfileFile();
-  return ReadProfileString(read ? &parsed : nullptr, section, key, fallback, buffer, capacity);
+  return ReadProfileString(ReadProfile(file), section, key, fallback, buffer, capacity);
 }
 
 uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
                                    const wchar_t* file) {
-  std::string bytes;
-  bool read = ReadNativeFile(NativePath(file).c_str(), bytes);
-  ProfileFile parsed = read ? ParseProfileFile(bytes) : ProfileFile();
-  return ReadProfileSection(read ? &parsed : nullptr, section, buffer, capacity);
+  return ReadProfileSection(ReadProfile(file), section, buffer, capacity);
 }
 
 bool HoldsInstalledMaps() { return false; }
