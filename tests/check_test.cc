@@ -333,8 +333,8 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
             "d-broken.txt,,,,,,\n"
             "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12\n"
             "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,\n");
-  // The same fleet once more as JSON: the profile reads are those of three
-  // distinct pairs, however many machines share them.
+  // The same fleet once more as JSON: the kit is read once, as for one
+  // machine, however many machines and pairs there are.
   Fake().profileReads = 0;
   std::string json;
   EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"C:\\Dumps\\a-raw.bin", L"--format", L"json"}, json), 0);
@@ -344,7 +344,7 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
                    L"--format", L"json"},
                   json),
             1);
-  EXPECT_LE(Fake().profileReads, 3 * onePair);
+  EXPECT_EQ(Fake().profileReads, onePair);
   EXPECT_NE(json.find("\"summary\":{\"machines\":6,\"folders\":[{\"folder\":\"C:\\\\Kit\\\\ABC12\",\"machines\":3},"
                       "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1}"),
             std::string::npos)
@@ -354,6 +354,72 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
   EXPECT_EQ(Fake().openFiles, 0);
 }
 
+std::string Utf16Little(const std::u16string& text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return bytes;
+}
+
+struct ExportCase {
+  const char* name;
+  std::string bytes;
+  std::vector<std::wstring> arguments;  // after the kit, the export (as standard input) and the format
+  int exitStatus;
+  std::string csv;  // the rows after the header
+  std::string summary;
+};
+
+void PrintTo(const ExportCase& c, std::ostream* os) { *os << c.name; }
+
+class ExportTest : public CheckTest, public ::testing::WithParamInterface<ExportCase> {};
+
+// Real exports, read from standard input: their texts are kept whole, and
+// without platform names a machine is decided only by its BIOS version
+// prefix.
+TEST_P(ExportTest, JudgesEveryRow) {
+  const ExportCase& c = GetParam();
+  SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(kKitTable));
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane", L"C:\\Kit\\Morlane-S"}) Folder(dir);
+  Fake().files[L"standard input"] = {c.bytes};
+  for (const wchar_t* format : {L"csv", L"json"}) {
+    std::vector<std::wstring> arguments = {L"--kit", L"C:\\Kit", L"--firmware", L"-", L"--format", format};
+    arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+    std::string out;
+    EXPECT_EQ(Check(arguments, out), c.exitStatus) << ::testing::PrintToString(format);
+    if (format == std::wstring(L"csv")) {
+      EXPECT_EQ(out, "name,bios_version,platform_name,token,table,key,folder\n" + c.csv);
+    } else {
+      EXPECT_NE(out.find(c.summary), std::string::npos) << out;
+    }
+  }
+}
+
+const char kGreatWall[] = "\xE9\x95\xBF\xE5\x9F\x8E";  // the Great Wall, in UTF-8
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, ExportTest,
+    ::testing::Values(
+        ExportCase{"PowerShellWithoutPlatformNames",
+                   Utf16Little(u"#TYPE Selected.System.Management.ManagementObject\r\n"
+                               u"\"PSComputerName\",\"SMBIOSBIOSVersion\"\r\n"
+                               u"\"PC1\",\"ABC12.0105\"\r\n\"PC2\",\"XYZ9.01\"\r\n"),
+                   {}, 1,
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12\nPC2,XYZ9.01,,XYZ9,,,\n",
+                   "\"no_match\":0,\"undecided\":1,\"unreadable\":0"},
+        ExportCase{"TextKeptWhole",
+                   std::string("name,bios_version,platform_name\n\"PC, 7\",\"QQ\"\"1\",Morlane-S\n\"PC8\",") +
+                       kGreatWall + "BIOS V3.0," + kGreatWall + "\n",
+                   {}, 1,
+                   std::string("\"PC, 7\",\"QQ\"\"1\",Morlane-S,\"QQ\"\"1\",DMI_Type130_Table,2,C:\\Kit\\Morlane-S\n") +
+                       "PC8," + kGreatWall + "BIOS V3.0," + kGreatWall + "," + kGreatWall + "BIOS V3,,,\n",
+                   std::string("\"name\":\"PC8\",\"firmware\":\"standard input\",\"format\":\"inventory row\","
+                               "\"kit\":\"C:\\\\Kit\",\"bios_version\":\"") + kGreatWall + "BIOS V3.0\""},
+        ExportCase{"NamedColumns", "host,fw,model\nPC1,XYZ9.01,Morlane\nPC2\n",
+                   {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
+                   "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane\nPC2,,,,,,\n",
+                   "{\"name\":\"PC2\",\"error\":\"line 3 of standard input lacks its cells\"}"}),
+    CaseName());
+
 TEST_F(CheckTest, CommandLineErrorsExitThree) {
   Fake().files[L"C:\\Dumps\\text.txt"] = {"not a table"};
   for (const std::vector<std::wstring>& arguments : std::vector<std::vector<std::wstring>>{
@@ -362,6 +428,8 @@ TEST_F(CheckTest, CommandLineErrorsExitThree) {
            {L"--format", L"xml"},
            {L"--kit", L"C:\\Kit", L"--kit", L"C:\\Kit"},
            {L"--dump", kDump, L"--format", L"json"},
+           {L"--firmware", L"-", L"--firmware", L"-"},
+           {L"--firmware", L"-", L"--column", L"name=PC"},
            {L"--firmware", L"C:\\Dumps\\absent.bin"},
            {L"--firmware", L"C:\\Dumps\\text.txt"}}) {
     std::string out;

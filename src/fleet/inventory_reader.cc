@@ -8,7 +8,7 @@
 namespace {
 
 // The bytes read at a time.
-constexpr size_t kReadBlock = 1 << 18;
+constexpr size_t kReadBlock = 1 << 16;
 
 // The usual names of the columns, as exports write them.
 constexpr const char* kBiosVersionNames[] = {"bios_version", "SMBIOSBIOSVersion"};

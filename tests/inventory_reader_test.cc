@@ -1,0 +1,118 @@
+#include "fleet/inventory_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/smbios_fixtures.h"
+
+namespace {
+
+// An export handed over in pieces of `piece` bytes, so that every boundary
+// between reads is crossed somewhere.
+struct Pieces {
+  const std::string* bytes;
+  size_t at;
+  size_t piece;
+};
+
+size_t ReadPieces(void* context, char* buffer, size_t size) {
+  auto* pieces = static_cast<Pieces*>(context);
+  size_t count = std::min({size, pieces->piece, pieces->bytes->size() - pieces->at});
+  std::memcpy(buffer, pieces->bytes->data() + pieces->at, count);
+  pieces->at += count;
+  return count;
+}
+
+std::string Utf16(const std::u16string& text, bool little) {
+  std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t unit : text) {
+    char low = static_cast<char>(unit & 0xFF);
+    char high = static_cast<char>(unit >> 8);
+    bytes += little ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+// The rows as "name|bios version|platform name", or "!line N" for a row
+// without its cells; "no header" when the header has no BIOS version column.
+std::vector<std::string> Read(const std::string& bytes, const InventoryColumns& columns, size_t piece) {
+  Pieces pieces{&bytes, 0, piece};
+  InventoryReader reader(ReadPieces, &pieces);
+  if (!reader.ReadHeader(columns)) return {"no header"};
+  std::vector<std::string> rows;
+  if (!reader.HasPlatformColumn()) rows.emplace_back("no platform column");
+  InventoryRow row;
+  while (reader.ReadRow(row)) {
+    rows.push_back(row.complete ? std::string(row.name) + "|" + std::string(row.biosVersion) + "|" +
+                                      std::string(row.platformName)
+                                : "!line " + std::to_string(row.line));
+  }
+  return rows;
+}
+
+struct ReaderCase {
+  const char* name;
+  std::string bytes;
+  InventoryColumns columns;
+  std::vector<std::string> rows;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
+
+class InventoryReaderTest : public ::testing::TestWithParam<ReaderCase> {};
+
+const char kGreatWall[] = "\xE9\x95\xBF\xE5\x9F\x8E";  // the Great Wall, in UTF-8
+
+// Whole, and a byte at a time: a row never depends on where reads end.
+TEST_P(InventoryReaderTest, ReadsTheRowsAsGiven) {
+  const ReaderCase& c = GetParam();
+  EXPECT_EQ(Read(c.bytes, c.columns, SIZE_MAX), c.rows);
+  EXPECT_EQ(Read(c.bytes, c.columns, 1), c.rows);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exports, InventoryReaderTest,
+    ::testing::Values(
+        ReaderCase{"Plain", std::string("name,bios_version,platform_name\nPC1,MRL01.0105,Morlane\nPC2,") + kGreatWall + "BIOS V3.0,\n",
+                   {}, {"PC1|MRL01.0105|Morlane", std::string("PC2|") + kGreatWall + "BIOS V3.0|"}},
+        // PowerShell 5.1's Export-Csv: a #TYPE line, quoted cells, CRLF, no
+        // line break after the last row.
+        ReaderCase{"PowerShell",
+                   "#TYPE Selected.System.Management.ManagementObject\r\n"
+                   "\"PSComputerName\",\"SMBIOSBIOSVersion\"\r\n\"PC1\",\"N22ET52W (1.29 )\"\r\n\"PC2\",\"3.0c\"",
+                   {}, {"no platform column", "PC1|N22ET52W (1.29 )|", "PC2|3.0c|"}},
+        ReaderCase{"HeaderCaseAndBlanks", "Name, BIOS_Version ,PLATFORM_NAME\nPC1,A.1,P\n", {}, {"PC1|A.1|P"}},
+        ReaderCase{"NamedColumns", "host,fw,model,bios_version\nPC1,A.1,P,other\n", {"FW", "model"},
+                   {"PC1|A.1|P"}},
+        ReaderCase{"NoBiosVersionColumn", "name,version\nPC1,A.1\n", {}, {"no header"}},
+        ReaderCase{"Utf8ByteOrderMark", "\xEF\xBB\xBFname,bios_version,platform_name\nPC1,A.1,P\n", {},
+                   {"PC1|A.1|P"}},
+        ReaderCase{"Utf16Little",
+                   Utf16(u"name,SMBIOSBIOSVersion,platform_name\r\nPC1,\u957F\u57CEBIOS V3.0,P\r\n", true), {},
+                   {std::string("PC1|") + kGreatWall + "BIOS V3.0|P"}},
+        ReaderCase{"Utf16BigWithPairAndLoneSurrogate",
+                   Utf16(u"name,bios_version,platform_name\nPC1,A\U0001F600.1,P\xD800\n", false), {},
+                   {"PC1|A\xF0\x9F\x98\x80.1|P\xEF\xBF\xBD"}},
+        // Bytes that are no UTF-8 are Windows-1252, as an "ANSI" export.
+        ReaderCase{"Windows1252", "name,bios_version,platform_name\nPC1,Caf\xE9 \x80.1,P\n", {},
+                   {"PC1|Caf\xC3\xA9 \xE2\x82\xAC.1|P"}},
+        ReaderCase{"QuotesCommasAndLineBreaksKept",
+                   "name,bios_version,platform_name\n\"PC, 1\",\"A\"\"B\".1,\"two\nlines\"\n", {},
+                   {"PC, 1|A\"B.1|two\nlines"}},
+        ReaderCase{"BlankLinesAndLoneCarriageReturns", "name,bios_version,platform_name\r\rPC1,A.1,P\r\n\nPC2,B,Q", {},
+                   {"PC1|A.1|P", "PC2|B|Q"}},
+        ReaderCase{"TooFewCells", "name,bios_version,platform_name\nPC1,A.1\n\"x\ny\",B,C\nPC3\n", {},
+                   {"!line 2", "x\ny|B|C", "!line 5"}},
+        ReaderCase{"CutInsideQuotes", "name,bios_version,platform_name\nPC1,\"A.1,P\n", {}, {"!line 2"}}),
+    CaseName());
+
+TEST(InventoryReaderTest, TellsAnExportFromAFirmwareFile) {
+  EXPECT_TRUE(StartsInventory("name,bios_version,platform_name\n", {}));
+  EXPECT_TRUE(StartsInventory(Utf16(u"SMBIOSBIOSVersion\r\n", true), {}));
+  EXPECT_FALSE(StartsInventory(std::string("\0\3\2\0bios_version\n", 17), {}));
+  EXPECT_FALSE(StartsInventory("name,version\n", {}));
+}
+
+}  // namespace
