@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <tuple>
 
 #include "check/machine_check.h"
@@ -37,21 +38,15 @@ void AppendSelectionText(std::string_view text, bool token, std::string& key) {
   if (selected != nullptr) key += Utf8FromWide(selected);
 }
 
-// A decision's CSV cells after the platform name: the token, and the
-// match's table, key and folder.
-void SetCsvCells(PairDecision& pair) {
-  const KitDecision& decision = pair.decision;
-  pair.csvToken = ",";
-  AppendCsvField(pair.csvToken, Utf8FromWide(decision.token.c_str()));
-  pair.csvMatch = ",";
-  if (decision.matchKey != 0) {
-    pair.csvMatch += Utf8FromWide(PlatformTableSection(decision.matchTableType)) + "," +
-                     std::to_string(decision.matchKey);
-  } else {
-    pair.csvMatch += ",";
-  }
-  pair.csvMatch += ",";
-  AppendCsvField(pair.csvMatch, Utf8FromWide(decision.folder.c_str()));
+// The CSV cells of a match: table, key and folder.
+std::string MatchCells(const KitDecision& decision) {
+  std::string cells = ",";
+  if (decision.matchKey != 0) cells += Utf8FromWide(PlatformTableSection(decision.matchTableType));
+  cells += ',';
+  if (decision.matchKey != 0) cells += std::to_string(decision.matchKey);
+  cells += ',';
+  AppendCsvField(cells, Utf8FromWide(decision.folder.c_str()));
+  return cells;
 }
 
 }  // namespace
@@ -62,6 +57,17 @@ Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool plat
   bool typeZeroMatch = decision.matchKey != 0 && decision.matchTableType == 0;
   if (!platformKnown && kit.tagOk && !typeZeroMatch) return Outcome::kUndecided;
   return decision.folder.empty() ? Outcome::kNoMatch : Outcome::kFolder;
+}
+
+std::string_view PairToken(const PairDecision& pair) {
+  return std::string_view(pair.key).substr(0, pair.key.find('\0'));
+}
+
+KitDecision DecisionOf(const PairDecision& pair) {
+  KitDecision decision = pair.match->decision;
+  decision.token = WideFromUtf8(PairToken(pair));
+  decision.hasToken = !decision.token.empty();
+  return decision;
 }
 
 Judgement FleetJudge::Judge(const FleetMachine& machine) {
@@ -75,27 +81,68 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
   AppendSelectionText(machine.biosVersion, true, key_);
   key_ += '\0';
   AppendSelectionText(platform, false, key_);
-  auto found = pairs_.find(key_);
-  if (found == pairs_.end()) {
-    // The capture buffers hold no more than this of either text.
-    wchar_t biosVersion[ArraySize(BiosVersionText)];
-    wchar_t platformName[ArraySize(BiosPlatformText)];
-    CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
-    CopyUtf8AsWide(platform, platformName, ArraySize(platformName));
-    auto pair = std::make_unique<PairDecision>();
-    pair->decision = DecideWithKit(kit_, biosVersion, platformName);
-    SetCsvCells(*pair);
-    found = pairs_.emplace(key_, std::move(pair)).first;
+  PairDecision& pair = FindPair(machine, platform);
+  Outcome outcome = pair.match->outcomes[machine.platformKnown ? 0 : 1];
+  size_t kind = !machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0;
+  ++pair.machines[kind];
+  if (pair.names != nullptr && outcome != Outcome::kFolder && (*pair.names)[kind].size() < kNamesPerGroup) {
+    (*pair.names)[kind].emplace_back(machine.name);
   }
-  PairDecision& pair = *found->second;
-  Outcome outcome = OutcomeOf(kit_, pair.decision, machine.platformKnown);
-  MachineCount& count = pair.kinds[!machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0];
-  ++count.machines;
-  if (keepNames_ && outcome != Outcome::kFolder && count.names.size() < kNamesPerGroup) {
-    count.names.emplace_back(machine.name);
-  }
-  if (outcome != Outcome::kFolder || !InstallsBothMaps(pair.decision)) allGetBothMaps_ = false;
+  if (outcome != Outcome::kFolder || !pair.match->bothMaps) allGetBothMaps_ = false;
   return {&pair, outcome};
+}
+
+PairDecision& FleetJudge::FindPair(const FleetMachine& machine, std::string_view platform) {
+  uint64_t hash = std::hash<std::string_view>()(key_);
+  size_t mask = slots_.size() - 1;
+  size_t at = hash & mask;
+  for (; slots_[at] != 0; at = (at + 1) & mask) {
+    if (slots_[at] >> 32 != hash >> 32) continue;
+    PairDecision& pair = pairs_[(slots_[at] & 0xFFFFFFFF) - 1];
+    if (pair.key == key_) return pair;
+  }
+  PairDecision& pair = pairs_.emplace_back();
+  pair.key = key_;
+  pair.machines = {};
+  pair.match = &Match(machine, platform);
+  pair.names = keepNames_ ? &names_.emplace_back() : nullptr;
+  pair.csvCells = ",";
+  AppendCsvField(pair.csvCells, PairToken(pair));
+  pair.csvTokenLength = static_cast<uint32_t>(pair.csvCells.size());
+  pair.csvCells += pair.match->csvCells;
+  slots_[at] = (hash >> 32 << 32) | pairs_.size();
+  if (2 * pairs_.size() > slots_.size()) {
+    slots_.assign(2 * slots_.size(), 0);
+    mask = slots_.size() - 1;
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+      uint64_t known = std::hash<std::string_view>()(pairs_[i].key);
+      size_t free = known & mask;
+      while (slots_[free] != 0) free = (free + 1) & mask;
+      slots_[free] = (known >> 32 << 32) | (i + 1);
+    }
+  }
+  return pair;
+}
+
+const KitMatch& FleetJudge::Match(const FleetMachine& machine, std::string_view platform) {
+  // The capture buffers hold no more than this of either text.
+  wchar_t biosVersion[ArraySize(BiosVersionText)];
+  wchar_t platformName[ArraySize(BiosPlatformText)];
+  CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
+  CopyUtf8AsWide(platform, platformName, ArraySize(platformName));
+  KitDecision decision = DecideWithKit(kit_, biosVersion, platformName);
+  decision.token.clear();
+  decision.hasToken = false;
+  auto [known, added] = matches_.try_emplace(
+      std::make_tuple(decision.matchTableType, decision.matchKey, decision.folderTooLong, decision.folder));
+  KitMatch& match = known->second;
+  if (added) {
+    match.decision = decision;
+    match.csvCells = MatchCells(decision);
+    match.outcomes = {OutcomeOf(kit_, decision, true), OutcomeOf(kit_, decision, false)};
+    match.bothMaps = InstallsBothMaps(decision);
+  }
+  return match;
 }
 
 FleetSummary FleetJudge::Summary() const {
@@ -103,12 +150,12 @@ FleetSummary FleetJudge::Summary() const {
   summary.unreadable = unreadable_;
   summary.machines = unreadable_;
   summary.allGetBothMaps = allGetBothMaps_;
-  for (const auto& [key, pair] : pairs_) {
-    for (size_t kind = 0; kind < pair->kinds.size(); ++kind) {
-      uint64_t machines = pair->kinds[kind].machines;
+  for (const PairDecision& pair : pairs_) {
+    for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
+      uint64_t machines = pair.machines[kind];
       summary.machines += machines;
-      switch (OutcomeOf(kit_, pair->decision, kind != 2)) {
-        case Outcome::kFolder: summary.perFolder[pair->decision.folder] += machines; break;
+      switch (pair.match->outcomes[kind == 2 ? 1 : 0]) {
+        case Outcome::kFolder: summary.perFolder[pair.match->decision.folder] += machines; break;
         case Outcome::kNoMatch: summary.noMatch += machines; break;
         case Outcome::kUndecided: summary.undecided += machines; break;
         case Outcome::kUnreadable: break;
@@ -124,18 +171,21 @@ FleetSummary FleetJudge::Summary() const {
 
 std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
   std::vector<MachineGroup> groups;
-  for (const auto& [key, pair] : pairs_) {
-    for (size_t kind = 0; kind < pair->kinds.size(); ++kind) {
-      const MachineCount& count = pair->kinds[kind];
-      if (count.machines == 0 || OutcomeOf(kit_, pair->decision, kind != 2) != outcome) continue;
+  for (const PairDecision& pair : pairs_) {
+    for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
+      if (pair.machines[kind] == 0 || pair.match->outcomes[kind == 2 ? 1 : 0] != outcome) continue;
       // The key ends in the platform name as the selection read it.
-      std::wstring platform = kind == 1 ? WideFromUtf8(std::string_view(key).substr(key.find('\0') + 1)) : L"";
-      groups.push_back({pair->decision.token, pair->decision.hasToken, platform, kind == 1, &count});
+      std::wstring platform =
+          kind == 1 ? WideFromUtf8(std::string_view(pair.key).substr(pair.key.find('\0') + 1)) : L"";
+      std::wstring token = WideFromUtf8(PairToken(pair));
+      static const std::vector<std::string> kNoNames;
+      groups.push_back({token, !token.empty(), platform, kind == 1, pair.machines[kind],
+                        pair.names != nullptr ? &(*pair.names)[kind] : &kNoNames});
     }
   }
   std::sort(groups.begin(), groups.end(), [](const MachineGroup& a, const MachineGroup& b) {
-    return std::make_tuple(b.count->machines, a.hasToken, a.token, a.hasPlatform, a.platform) <
-           std::make_tuple(a.count->machines, b.hasToken, b.token, b.hasPlatform, b.platform);
+    return std::make_tuple(b.machines, a.hasToken, a.token, a.hasPlatform, a.platform) <
+           std::make_tuple(a.machines, b.hasToken, b.token, b.hasPlatform, b.platform);
   });
   return groups;
 }

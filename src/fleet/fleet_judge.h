@@ -6,11 +6,11 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <tuple>
 #include <vector>
 
 #include "check/kit_snapshot.h"
@@ -18,20 +18,34 @@
 
 enum class Outcome { kFolder, kNoMatch, kUndecided, kUnreadable };
 
-// The machines of a pair of one kind: without a type 130 structure, with
-// one, or from an export without platform names.
-struct MachineCount {
-  uint64_t machines = 0;
-  std::vector<std::string> names;  // the first few, where they get no folder and names are kept
+// What the kit decides for the machines of some pairs, but for their token:
+// the entry that matched, the folder and its maps. A kit gives few.
+struct KitMatch {
+  KitDecision decision;  // without a token
+  std::string csvCells;  // ",table,key,folder", as CSV
+  std::array<Outcome, 2> outcomes;  // for a machine whose platform name is known, or not
+  bool bothMaps;  // the installer installs both maps
 };
 
-// The decision for one token and platform name, with its machines.
+// The decision for one token and platform name, with its machines, counted
+// by kind: without a type 130 structure, with one, or from an export without
+// platform names. It holds what every machine reads, and little else: a
+// fleet may hold too many pairs for the cache.
 struct PairDecision {
-  KitDecision decision;
-  std::string csvToken;  // ",token" as CSV
-  std::string csvMatch;  // ",table,key,folder" as CSV
-  std::array<MachineCount, 3> kinds;
+  std::string key;  // what the selection reads: the token, a zero byte, the platform name
+  std::string csvCells;  // ",token,table,key,folder", as CSV
+  std::array<uint64_t, 3> machines;
+  const KitMatch* match;
+  // The first few names of each kind that get no folder; null unless names
+  // are kept.
+  std::array<std::vector<std::string>, 3>* names;
+  uint32_t csvTokenLength;  // of the ",token" cells, all that an undecided machine shows
 };
+
+// The token of `pair` as the selection read it (UTF-8; empty without one),
+// and its whole decision.
+std::string_view PairToken(const PairDecision& pair);
+KitDecision DecisionOf(const PairDecision& pair);
 
 // A machine's judgement: its pair (null when it could not be read) and
 // what it gets.
@@ -46,7 +60,8 @@ struct MachineGroup {
   bool hasToken;
   std::wstring platform;  // empty without one
   bool hasPlatform;
-  const MachineCount* count;
+  uint64_t machines;
+  const std::vector<std::string>* names;  // the first few
 };
 
 struct FleetSummary {
@@ -77,9 +92,23 @@ class FleetJudge {
   const KitSnapshot& kit() const { return kit_; }
 
  private:
+  // The pair of key_, decided when it is new.
+  PairDecision& FindPair(const FleetMachine& machine, std::string_view platform);
+
   KitSnapshot& kit_;
   bool keepNames_;
-  std::unordered_map<std::string, std::unique_ptr<PairDecision>> pairs_;
+  // The kit's match of key_'s texts, which `machine` gives.
+  const KitMatch& Match(const FleetMachine& machine, std::string_view platform);
+
+  // The pairs in the order they came, and a table of open addressing over
+  // them, at most half full: each slot holds the high half of a key's hash
+  // and its pair's number plus one (0: empty). Where a fleet has hundreds
+  // of thousands of pairs, what a machine reads must stay small to stay in
+  // the cache.
+  std::deque<PairDecision> pairs_;
+  std::vector<uint64_t> slots_ = std::vector<uint64_t>(1024);
+  std::map<std::tuple<int, uint32_t, bool, std::wstring>, KitMatch> matches_;
+  std::deque<std::array<std::vector<std::string>, 3>> names_;
   std::string key_;  // reused from machine to machine
   uint64_t unreadable_ = 0;
   bool allGetBothMaps_ = true;

@@ -129,10 +129,10 @@ std::string Groups(const std::vector<MachineGroup>& groups, bool withPlatform, c
   for (size_t g = 0; g < groups.size() && g < kListedGroups; ++g) {
     const MachineGroup& group = groups[g];
     std::string some;
-    const std::vector<std::string>& names = group.count->names;
+    const std::vector<std::string>& names = *group.names;
     for (size_t i = 0; i < names.size(); ++i) some += (i == 0 ? "" : ", ") + Html(names[i]);
-    if (group.count->machines > names.size()) some += " and " + std::to_string(group.count->machines - names.size()) + " more";
-    html += "<tr><td class=\"group-count\">" + std::to_string(group.count->machines) + "</td><td>" +
+    if (group.machines > names.size()) some += " and " + std::to_string(group.machines - names.size()) + " more";
+    html += "<tr><td class=\"group-count\">" + std::to_string(group.machines) + "</td><td>" +
             Html(group.hasToken ? L"\u201C" + group.token + L"\u201D" : L"no token") + "</td>";
     if (withPlatform) {
       html += "<td>" + Html(group.hasPlatform ? L"\u201C" + group.platform + L"\u201D" : L"no type 130 structure") + "</td>";

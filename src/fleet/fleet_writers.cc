@@ -42,9 +42,14 @@ class CsvWriter : public FleetWriter {
     PutField(machine.biosVersion);
     Put(",");
     if (machine.hasPlatform) PutField(machine.platformName);
-    Put(judgement.pair->csvToken);
-    Put(judgement.outcome == Outcome::kUndecided ? ",,," : judgement.pair->csvMatch);
-    Put("\n");
+    std::string_view cells = judgement.pair->csvCells;
+    if (judgement.outcome == Outcome::kUndecided) {
+      Put(cells.substr(0, judgement.pair->csvTokenLength));
+      Put(",,,\n");
+    } else {
+      Put(cells);
+      Put("\n");
+    }
   }
 
   void End(const FleetJudge&, int) override { Flush(); }
@@ -169,7 +174,7 @@ class JsonWriter : public FleetWriter {
       } else {
         out_ += "null";
       }
-      AppendDecisionJson(out_, kit_, judgement.pair->decision,
+      AppendDecisionJson(out_, kit_, DecisionOf(*judgement.pair),
                          {InstalledState::kNotChecked, InstalledState::kNotChecked},
                          judgement.outcome == Outcome::kUndecided);
     }
@@ -210,12 +215,12 @@ void FleetWriter::Emit(size_t atLeast) {
 
 std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement) {
   if (judgement.pair == nullptr) return {std::string(machine.name), "", "", "", "", "", ""};
-  const KitDecision& decision = judgement.pair->decision;
+  const KitDecision& decision = judgement.pair->match->decision;
   bool matched = decision.matchKey != 0 && judgement.outcome != Outcome::kUndecided;
   return {std::string(machine.name),
           std::string(machine.biosVersion),
           machine.hasPlatform ? std::string(machine.platformName) : "",
-          Utf8FromWide(decision.token.c_str()),
+          std::string(PairToken(*judgement.pair)),
           matched ? Utf8FromWide(PlatformTableSection(decision.matchTableType)) : "",
           matched ? std::to_string(decision.matchKey) : "",
           judgement.outcome == Outcome::kUndecided ? "undecided" : Utf8FromWide(decision.folder.c_str())};

@@ -151,6 +151,39 @@ bool InventoryReader::ReadRecord() {
   recordTooLong_ = false;
   recordLine_ = line_;
   state_ = State::kUnquoted;
+  if (ReadLineInPlace()) return true;
+  bool read = ReadRecordCopied();
+  recordData_ = record_.data();
+  return read;
+}
+
+bool InventoryReader::ReadLineInPlace() {
+  if (skipLineFeed_ && textAt_ < text_.size()) {
+    skipLineFeed_ = false;
+    if (text_[textAt_] == '\n') ++textAt_;
+  }
+  const char* line = text_.data() + textAt_;
+  size_t rest = text_.size() - textAt_;
+  const auto* lineEnd = static_cast<const char*>(std::memchr(line, '\n', rest));
+  if (skipLineFeed_ || lineEnd == nullptr) return false;
+  auto length = static_cast<size_t>(lineEnd - line);
+  size_t cells = length > 0 && line[length - 1] == '\r' ? length - 1 : length;
+  if (cells > kLongestInventoryRow || std::memchr(line, '"', cells) != nullptr ||
+      std::memchr(line, '\r', cells) != nullptr) {
+    return false;
+  }
+  for (const char* at = line; (at = static_cast<const char*>(std::memchr(at, ',', cells - (at - line)))) != nullptr; ++at) {
+    cellEnds_.push_back(static_cast<size_t>(at - line));
+  }
+  cellEnds_.push_back(cells);
+  recordData_ = line;
+  recordSize_ = cells;
+  textAt_ += length + 1;
+  ++line_;
+  return true;
+}
+
+bool InventoryReader::ReadRecordCopied() {
   bool started = false;
   for (;;) {
     if (textAt_ == text_.size()) {
@@ -200,7 +233,9 @@ bool InventoryReader::ReadRecord() {
     if (c == '"') {
       state_ = State::kQuoted;
     } else if (c == ',') {
+      // Cells stay apart by their comma, as in a line read in place.
       cellEnds_.push_back(recordSize_);
+      AppendToRecord(",", 1);
     } else {
       ++line_;
       skipLineFeed_ = c == '\r';
@@ -212,8 +247,8 @@ bool InventoryReader::ReadRecord() {
 
 std::string_view InventoryReader::Cell(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= cellEnds_.size()) return {};
-  size_t start = index == 0 ? 0 : cellEnds_[static_cast<size_t>(index) - 1];
-  return std::string_view(record_.data() + start, cellEnds_[static_cast<size_t>(index)] - start);
+  size_t start = index == 0 ? 0 : cellEnds_[static_cast<size_t>(index) - 1] + 1;
+  return std::string_view(recordData_ + start, cellEnds_[static_cast<size_t>(index)] - start);
 }
 
 bool InventoryReader::ReadHeader(const InventoryColumns& columns) {

@@ -61,8 +61,13 @@ class InventoryReader {
 
   // Decodes more of the export into text_; false at its end.
   bool Decode();
-  // Reads the next record's cells into record_ and cellEnds_; false at the end.
+  // Reads the next record's cells into recordData_ and cellEnds_; false at
+  // the end.
   bool ReadRecord();
+  // Reads a line without quotes that lies whole in text_, where it is.
+  bool ReadLineInPlace();
+  // Reads a record into record_, character by character.
+  bool ReadRecordCopied();
   // Appends to the record as much of `count` bytes at `text` as its limit lets in.
   void AppendToRecord(const char* text, size_t count);
   std::string_view Cell(int index) const;
@@ -80,9 +85,10 @@ class InventoryReader {
   uint64_t line_ = 1;
   uint64_t recordLine_ = 1;
   bool recordTooLong_ = false;
-  std::string record_;  // the cells' bytes, one after another, in its first recordSize_
+  const char* recordData_ = nullptr;  // the cells' bytes, one after another, in text_ or record_
   size_t recordSize_ = 0;
-  std::vector<size_t> cellEnds_;
+  std::string record_;  // a record that was read character by character
+  std::vector<size_t> cellEnds_;  // each cell ends there, and the next begins after one byte
   int biosColumn_ = -1;
   int platformColumn_ = -1;
 };

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Times the native checker on inventory exports against the join a user
+# would write in awk (the first dot-separated token of the BIOS version
+# looked up in the type 0 entries, else the platform name in the type 130
+# entries), run by mawk over the same file: PAIRS runs of each in turn
+# (default 5), after one untimed run of each that fills the file cache.
+# Prints each pair, the median ratio of the checker's time to mawk's, and
+# the peak memory of each (GNU time's %M). The inventories come from a
+# fixed seed (scripts/make-inventory.py); the kit is examples/kit. Needs the
+# linux build (cmake --preset linux && cmake --build --preset linux).
+# Usage: scripts/measure-inventory.sh [PAIRS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+pairs=${1:-5}
+checker=$PWD/build/linux/thermalmapcheck
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r examples/kit "$work/kit"
+kit=$work/kit
+echo "making the inventories"
+python3 scripts/make-inventory.py "$work/10m.csv" 10000000 2000
+python3 scripts/make-inventory.py "$work/1m-distinct.csv" 1000000 100000 --distinct
+cat >"$work/join.awk" <<'AWK'
+BEGIN { FS = "," }
+FNR == NR {
+  sub(/\r$/, "")
+  if ($0 ~ /^\[/) { section = $0; next }
+  equals = index($0, "=")
+  if (equals == 0) next
+  key = substr($0, 1, equals - 1); entry = substr($0, equals + 1)
+  if (key == "TOTAL_NUM") next
+  if (section == "[DMI_Type0_Table]" && !(entry in type0)) type0[entry] = key
+  if (section == "[DMI_Type130_Table]" && !(entry in type130)) type130[entry] = key
+  next
+}
+FNR == 1 { print "name,bios_version,platform_name,token,table,key,folder"; next }
+{
+  count = split($2, parts, ".")
+  token = ""
+  for (i = 1; i <= count; i++) if (parts[i] != "") { token = parts[i]; break }
+  if (token in type0) print $1 "," $2 "," $3 "," token ",DMI_Type0_Table," type0[token] "," kit "/" token
+  else if ($3 in type130) print $1 "," $2 "," $3 "," token ",DMI_Type130_Table," type130[$3] "," kit "/" $3
+  else print $1 "," $2 "," $3 "," token ",,,"
+}
+AWK
+
+# run COMMAND: "SECONDS PEAK_KB" of one run of a shell command.
+run() {
+  /usr/bin/time -f '%e %M' -o "$work/time" bash -c "$1" >/dev/null 2>&1 || true
+  tail -1 "$work/time"
+}
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+
+# compare NAME CHECKER_COMMAND MAWK_COMMAND
+compare() {
+  local name=$1 ratios=() peaks=() awk_peaks=()
+  run "$2" >/dev/null
+  run "$3" >/dev/null
+  for ((i = 1; i <= pairs; ++i)); do
+    read -r check_time check_peak < <(run "$2")
+    read -r awk_time awk_peak < <(run "$3")
+    ratios+=("$(python3 -c "print(round($check_time / $awk_time, 3))")")
+    peaks+=("$check_peak") awk_peaks+=("$awk_peak")
+    echo "$name, pair $i: checker $check_time s ($check_peak KB), mawk $awk_time s ($awk_peak KB)"
+  done
+  echo "$name: median ratio $(median "${ratios[@]}"), peak memory $(median "${peaks[@]}") KB against mawk's $(median "${awk_peaks[@]}") KB"
+}
+
+join="mawk -v kit=$kit -f $work/join.awk $kit/KORVPlatformTable.ini"
+compare "10,000,000 rows, 2,000 pairs, one file" \
+  "$checker --kit $kit --firmware $work/10m.csv --format csv" "$join $work/10m.csv"
+compare "10,000,000 rows, 2,000 pairs, standard input" \
+  "$checker --kit $kit --firmware - --format csv <$work/10m.csv" "$join - <$work/10m.csv"
+compare "1,000,000 rows, every version distinct, 100,000 pairs" \
+  "$checker --kit $kit --firmware $work/1m-distinct.csv --format csv" "$join $work/1m-distinct.csv"
+
+read -r page_time page_peak < <(run "$checker --kit $kit --firmware $work/10m.csv --format html >$work/page.html")
+echo "the page of 10,000,000 machines: $(stat -c %s "$work/page.html") bytes, written in $page_time s with $page_peak KB"
