@@ -59,9 +59,11 @@ Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool plat
   return decision.folder.empty() ? Outcome::kNoMatch : Outcome::kFolder;
 }
 
-std::string_view PairToken(const PairDecision& pair) {
-  return std::string_view(pair.key).substr(0, pair.key.find('\0'));
+std::string_view PairKey(const PairDecision& pair) {
+  return {pair.longKey != nullptr ? pair.longKey->data() : pair.keyInPlace, pair.keyLength};
 }
+
+std::string_view PairToken(const PairDecision& pair) { return PairKey(pair).substr(0, pair.tokenLength); }
 
 KitDecision DecisionOf(const PairDecision& pair) {
   KitDecision decision = pair.match->decision;
@@ -81,47 +83,47 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
   AppendSelectionText(machine.biosVersion, true, key_);
   key_ += '\0';
   AppendSelectionText(platform, false, key_);
-  PairDecision& pair = FindPair(machine, platform);
+  size_t number = FindPair(machine, platform);
+  PairDecision& pair = pairs_[number];
   Outcome outcome = pair.match->outcomes[machine.platformKnown ? 0 : 1];
   size_t kind = !machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0;
-  ++pair.machines[kind];
-  if (pair.names != nullptr && outcome != Outcome::kFolder && (*pair.names)[kind].size() < kNamesPerGroup) {
-    (*pair.names)[kind].emplace_back(machine.name);
+  if (++pair.machines[kind] == 0) ++carries_[3 * number + kind];
+  if (keepNames_ && outcome != Outcome::kFolder && names_[number][kind].size() < kNamesPerGroup) {
+    names_[number][kind].emplace_back(machine.name);
   }
   if (outcome != Outcome::kFolder || !pair.match->bothMaps) allGetBothMaps_ = false;
   return {&pair, outcome};
 }
 
-PairDecision& FleetJudge::FindPair(const FleetMachine& machine, std::string_view platform) {
+size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view platform) {
   uint64_t hash = std::hash<std::string_view>()(key_);
   size_t mask = slots_.size() - 1;
   size_t at = hash & mask;
   for (; slots_[at] != 0; at = (at + 1) & mask) {
     if (slots_[at] >> 32 != hash >> 32) continue;
-    PairDecision& pair = pairs_[(slots_[at] & 0xFFFFFFFF) - 1];
-    if (pair.key == key_) return pair;
+    size_t number = (slots_[at] & 0xFFFFFFFF) - 1;
+    if (PairKey(pairs_[number]) == key_) return number;
   }
   PairDecision& pair = pairs_.emplace_back();
-  pair.key = key_;
-  pair.machines = {};
   pair.match = &Match(machine, platform);
-  pair.names = keepNames_ ? &names_.emplace_back() : nullptr;
-  pair.csvCells = ",";
-  AppendCsvField(pair.csvCells, PairToken(pair));
-  pair.csvTokenLength = static_cast<uint32_t>(pair.csvCells.size());
-  pair.csvCells += pair.match->csvCells;
+  pair.machines = {};
+  pair.keyLength = static_cast<uint16_t>(key_.size());
+  pair.tokenLength = static_cast<uint16_t>(key_.find('\0'));
+  pair.longKey = key_.size() > sizeof pair.keyInPlace ? &longKeys_.emplace_back(key_) : nullptr;
+  if (pair.longKey == nullptr) std::memcpy(pair.keyInPlace, key_.data(), key_.size());
+  if (keepNames_) names_.emplace_back();
   slots_[at] = (hash >> 32 << 32) | pairs_.size();
   if (2 * pairs_.size() > slots_.size()) {
     slots_.assign(2 * slots_.size(), 0);
     mask = slots_.size() - 1;
     for (size_t i = 0; i < pairs_.size(); ++i) {
-      uint64_t known = std::hash<std::string_view>()(pairs_[i].key);
+      uint64_t known = std::hash<std::string_view>()(PairKey(pairs_[i]));
       size_t free = known & mask;
       while (slots_[free] != 0) free = (free + 1) & mask;
       slots_[free] = (known >> 32 << 32) | (i + 1);
     }
   }
-  return pair;
+  return pairs_.size() - 1;
 }
 
 const KitMatch& FleetJudge::Match(const FleetMachine& machine, std::string_view platform) {
@@ -145,14 +147,20 @@ const KitMatch& FleetJudge::Match(const FleetMachine& machine, std::string_view 
   return match;
 }
 
+uint64_t FleetJudge::Machines(size_t number, size_t kind) const {
+  auto carry = carries_.find(3 * number + kind);
+  return (carry != carries_.end() ? carry->second << 32 : 0) + pairs_[number].machines[kind];
+}
+
 FleetSummary FleetJudge::Summary() const {
   FleetSummary summary;
   summary.unreadable = unreadable_;
   summary.machines = unreadable_;
   summary.allGetBothMaps = allGetBothMaps_;
-  for (const PairDecision& pair : pairs_) {
+  for (size_t number = 0; number < pairs_.size(); ++number) {
+    const PairDecision& pair = pairs_[number];
     for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
-      uint64_t machines = pair.machines[kind];
+      uint64_t machines = Machines(number, kind);
       summary.machines += machines;
       switch (pair.match->outcomes[kind == 2 ? 1 : 0]) {
         case Outcome::kFolder: summary.perFolder[pair.match->decision.folder] += machines; break;
@@ -171,16 +179,17 @@ FleetSummary FleetJudge::Summary() const {
 
 std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
   std::vector<MachineGroup> groups;
-  for (const PairDecision& pair : pairs_) {
+  for (size_t number = 0; number < pairs_.size(); ++number) {
+    const PairDecision& pair = pairs_[number];
     for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
-      if (pair.machines[kind] == 0 || pair.match->outcomes[kind == 2 ? 1 : 0] != outcome) continue;
+      uint64_t machines = Machines(number, kind);
+      if (machines == 0 || pair.match->outcomes[kind == 2 ? 1 : 0] != outcome) continue;
       // The key ends in the platform name as the selection read it.
-      std::wstring platform =
-          kind == 1 ? WideFromUtf8(std::string_view(pair.key).substr(pair.key.find('\0') + 1)) : L"";
+      std::wstring platform = kind == 1 ? WideFromUtf8(PairKey(pair).substr(pair.tokenLength + 1)) : L"";
       std::wstring token = WideFromUtf8(PairToken(pair));
       static const std::vector<std::string> kNoNames;
-      groups.push_back({token, !token.empty(), platform, kind == 1, pair.machines[kind],
-                        pair.names != nullptr ? &(*pair.names)[kind] : &kNoNames});
+      groups.push_back({token, !token.empty(), platform, kind == 1, machines,
+                        keepNames_ ? &names_[number][kind] : &kNoNames});
     }
   }
   std::sort(groups.begin(), groups.end(), [](const MachineGroup& a, const MachineGroup& b) {

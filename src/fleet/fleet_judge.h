@@ -29,21 +29,22 @@ struct KitMatch {
 
 // The decision for one token and platform name, with its machines, counted
 // by kind: without a type 130 structure, with one, or from an export without
-// platform names. It holds what every machine reads, and little else: a
-// fleet may hold too many pairs for the cache.
-struct PairDecision {
-  std::string key;  // what the selection reads: the token, a zero byte, the platform name
-  std::string csvCells;  // ",token,table,key,folder", as CSV
-  std::array<uint64_t, 3> machines;
+// platform names. It holds what every machine of the pair reads, in one
+// cache line: a fleet may hold too many pairs for the cache.
+struct alignas(64) PairDecision {
   const KitMatch* match;
-  // The first few names of each kind that get no folder; null unless names
-  // are kept.
-  std::array<std::vector<std::string>, 3>* names;
-  uint32_t csvTokenLength;  // of the ",token" cells, all that an undecided machine shows
+  std::array<uint32_t, 3> machines;  // the low half of each count
+  uint16_t keyLength;
+  uint16_t tokenLength;
+  // The key: what the selection reads, the token, a zero byte and the
+  // platform name; here when it fits, else in longKey.
+  char keyInPlace[32];
+  const std::string* longKey;
 };
 
-// The token of `pair` as the selection read it (UTF-8; empty without one),
-// and its whole decision.
+// The key of `pair`, its token as the selection read it (UTF-8; empty
+// without one), and its whole decision.
+std::string_view PairKey(const PairDecision& pair);
 std::string_view PairToken(const PairDecision& pair);
 KitDecision DecisionOf(const PairDecision& pair);
 
@@ -92,11 +93,14 @@ class FleetJudge {
   const KitSnapshot& kit() const { return kit_; }
 
  private:
-  // The pair of key_, decided when it is new.
-  PairDecision& FindPair(const FleetMachine& machine, std::string_view platform);
+  // The number of key_'s pair, decided when it is new.
+  size_t FindPair(const FleetMachine& machine, std::string_view platform);
 
   KitSnapshot& kit_;
   bool keepNames_;
+  // The machines of pair `number` of `kind`.
+  uint64_t Machines(size_t number, size_t kind) const;
+
   // The kit's match of key_'s texts, which `machine` gives.
   const KitMatch& Match(const FleetMachine& machine, std::string_view platform);
 
@@ -105,10 +109,14 @@ class FleetJudge {
   // and its pair's number plus one (0: empty). Where a fleet has hundreds
   // of thousands of pairs, what a machine reads must stay small to stay in
   // the cache.
-  std::deque<PairDecision> pairs_;
+  std::vector<PairDecision> pairs_;
   std::vector<uint64_t> slots_ = std::vector<uint64_t>(1024);
+  std::deque<std::string> longKeys_;
   std::map<std::tuple<int, uint32_t, bool, std::wstring>, KitMatch> matches_;
+  // By pair: the first few names of each kind that get no folder, when
+  // names are kept; and the high half of the counts that passed 2^32.
   std::deque<std::array<std::vector<std::string>, 3>> names_;
+  std::map<size_t, uint64_t> carries_;
   std::string key_;  // reused from machine to machine
   uint64_t unreadable_ = 0;
   bool allGetBothMaps_ = true;

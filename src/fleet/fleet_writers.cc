@@ -42,14 +42,10 @@ class CsvWriter : public FleetWriter {
     PutField(machine.biosVersion);
     Put(",");
     if (machine.hasPlatform) PutField(machine.platformName);
-    std::string_view cells = judgement.pair->csvCells;
-    if (judgement.outcome == Outcome::kUndecided) {
-      Put(cells.substr(0, judgement.pair->csvTokenLength));
-      Put(",,,\n");
-    } else {
-      Put(cells);
-      Put("\n");
-    }
+    Put(",");
+    PutField(PairToken(*judgement.pair));
+    Put(judgement.outcome == Outcome::kUndecided ? ",,," : judgement.pair->match->csvCells);
+    Put("\n");
   }
 
   void End(const FleetJudge&, int) override { Flush(); }
