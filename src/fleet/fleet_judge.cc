@@ -17,25 +17,34 @@ namespace {
 // Machine names kept for each group of machines that get no folder.
 constexpr size_t kNamesPerGroup = 5;
 
-// Appends to `key` what the selection reads of `text` (UTF-8): the text as
-// the capture buffer holds it (cut at 259 UTF-16 units or a zero
-// character), or with `token` only its first dot-separated token.
-void AppendSelectionText(std::string_view text, bool token, std::string& key) {
+// What the selection reads of `text` (UTF-8): the text as the capture
+// buffer holds it (cut at 259 UTF-16 units or a zero character), or with
+// `token` only its first dot-separated token. `held` holds it where it is no
+// part of `text`.
+std::string_view SelectionText(std::string_view text, bool token, std::string& held) {
   // UTF-8 never takes fewer bytes than UTF-16 units, so shorter text is
   // held whole.
   if (text.size() < ArraySize(BiosVersionText) && std::memchr(text.data(), 0, text.size()) == nullptr) {
-    if (!token) {
-      key += text;
-      return;
-    }
+    if (!token) return text;
     size_t start = text.find_first_not_of('.');
-    if (start != std::string_view::npos) key += text.substr(start, text.find('.', start) - start);
-    return;
+    return start == std::string_view::npos ? std::string_view() : text.substr(start, text.find('.', start) - start);
   }
-  wchar_t held[ArraySize(BiosVersionText)];
-  CopyUtf8AsWide(text, held, ArraySize(held));
-  const wchar_t* selected = token ? FirstVersionToken(held) : held;
-  if (selected != nullptr) key += Utf8FromWide(selected);
+  wchar_t buffer[ArraySize(BiosVersionText)];
+  CopyUtf8AsWide(text, buffer, ArraySize(buffer));
+  const wchar_t* selected = token ? FirstVersionToken(buffer) : buffer;
+  held = selected != nullptr ? Utf8FromWide(selected) : "";
+  return held;
+}
+
+// A pair's key is its token, a zero byte and its platform name: FNV-1a of
+// those bytes.
+uint64_t HashKey(std::string_view token, std::string_view platform) {
+  uint64_t hash = 14695981039346656037u;
+  for (char c : token) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
+  hash *= 1099511628211u;
+  for (char c : platform) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
+  // The table takes its slot from the low bits.
+  return hash ^ hash >> 29;
 }
 
 // The CSV cells of a match: table, key and folder.
@@ -79,11 +88,8 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
     return {nullptr, Outcome::kUnreadable};
   }
   std::string_view platform = machine.platformKnown ? machine.platformName : std::string_view();
-  key_.clear();
-  AppendSelectionText(machine.biosVersion, true, key_);
-  key_ += '\0';
-  AppendSelectionText(platform, false, key_);
-  size_t number = FindPair(machine, platform);
+  size_t number = FindPair(machine, SelectionText(machine.biosVersion, true, heldToken_),
+                           SelectionText(platform, false, heldPlatform_), platform);
   PairDecision& pair = pairs_[number];
   Outcome outcome = pair.match->outcomes[machine.platformKnown ? 0 : 1];
   size_t kind = !machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0;
@@ -95,29 +101,39 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
   return {&pair, outcome};
 }
 
-size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view platform) {
-  uint64_t hash = std::hash<std::string_view>()(key_);
+size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view token, std::string_view platformText,
+                            std::string_view platform) {
+  uint64_t hash = HashKey(token, platformText);
   size_t mask = slots_.size() - 1;
   size_t at = hash & mask;
   for (; slots_[at] != 0; at = (at + 1) & mask) {
     if (slots_[at] >> 32 != hash >> 32) continue;
     size_t number = (slots_[at] & 0xFFFFFFFF) - 1;
-    if (PairKey(pairs_[number]) == key_) return number;
+    const PairDecision& known = pairs_[number];
+    std::string_view key = PairKey(known);
+    if (known.tokenLength == token.size() && key.size() == token.size() + 1 + platformText.size() &&
+        key.substr(0, token.size()) == token && key.substr(token.size() + 1) == platformText) {
+      return number;
+    }
   }
+  std::string key(token);
+  key += '\0';
+  key += platformText;
   PairDecision& pair = pairs_.emplace_back();
   pair.match = &Match(machine, platform);
   pair.machines = {};
-  pair.keyLength = static_cast<uint16_t>(key_.size());
-  pair.tokenLength = static_cast<uint16_t>(key_.find('\0'));
-  pair.longKey = key_.size() > sizeof pair.keyInPlace ? &longKeys_.emplace_back(key_) : nullptr;
-  if (pair.longKey == nullptr) std::memcpy(pair.keyInPlace, key_.data(), key_.size());
+  pair.keyLength = static_cast<uint16_t>(key.size());
+  pair.tokenLength = static_cast<uint16_t>(token.size());
+  pair.longKey = key.size() > sizeof pair.keyInPlace ? &longKeys_.emplace_back(key) : nullptr;
+  if (pair.longKey == nullptr) std::memcpy(pair.keyInPlace, key.data(), key.size());
   if (keepNames_) names_.emplace_back();
   slots_[at] = (hash >> 32 << 32) | pairs_.size();
   if (2 * pairs_.size() > slots_.size()) {
     slots_.assign(2 * slots_.size(), 0);
     mask = slots_.size() - 1;
     for (size_t i = 0; i < pairs_.size(); ++i) {
-      uint64_t known = std::hash<std::string_view>()(PairKey(pairs_[i]));
+      std::string_view stored = PairKey(pairs_[i]);
+      uint64_t known = HashKey(stored.substr(0, pairs_[i].tokenLength), stored.substr(pairs_[i].tokenLength + 1));
       size_t free = known & mask;
       while (slots_[free] != 0) free = (free + 1) & mask;
       slots_[free] = (known >> 32 << 32) | (i + 1);

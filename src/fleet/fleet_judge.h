@@ -93,15 +93,17 @@ class FleetJudge {
   const KitSnapshot& kit() const { return kit_; }
 
  private:
-  // The number of key_'s pair, decided when it is new.
-  size_t FindPair(const FleetMachine& machine, std::string_view platform);
+  // The number of the pair of `token` and `platformText`, as the selection
+  // reads them of `machine` and its `platform`, decided when it is new.
+  size_t FindPair(const FleetMachine& machine, std::string_view token, std::string_view platformText,
+                  std::string_view platform);
 
   KitSnapshot& kit_;
   bool keepNames_;
   // The machines of pair `number` of `kind`.
   uint64_t Machines(size_t number, size_t kind) const;
 
-  // The kit's match of key_'s texts, which `machine` gives.
+  // The kit's match of `machine` with `platform`.
   const KitMatch& Match(const FleetMachine& machine, std::string_view platform);
 
   // The pairs in the order they came, and a table of open addressing over
@@ -117,7 +119,8 @@ class FleetJudge {
   // names are kept; and the high half of the counts that passed 2^32.
   std::deque<std::array<std::vector<std::string>, 3>> names_;
   std::map<size_t, uint64_t> carries_;
-  std::string key_;  // reused from machine to machine
+  std::string heldToken_;  // reused from machine to machine
+  std::string heldPlatform_;
   uint64_t unreadable_ = 0;
   bool allGetBothMaps_ = true;
 };

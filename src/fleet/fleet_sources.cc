@@ -72,7 +72,7 @@ void Give(FleetReading& reading) { reading.take(reading.machine, reading.context
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
   reading.name = name;
   reading.error = error;
-  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, false, true};
+  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, false, true, false};
   Give(reading);
 }
 
@@ -105,8 +105,9 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                     (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
       continue;
     }
-    reading.machine = {row.name,         {}, &reading.firmware, "inventory row", row.biosVersion,
-                       row.platformName, !row.platformName.empty(), reader.HasPlatformColumn()};
+    reading.machine = {row.name,         {},        &reading.firmware,           "inventory row",
+                       row.biosVersion,  row.platformName, !row.platformName.empty(), reader.HasPlatformColumn(),
+                       row.plain};
     Give(reading);
   }
 }
@@ -126,7 +127,7 @@ void ReadDump(FleetReading& reading, const std::wstring& path) {
   reading.biosVersion = Utf8FromWide(report.biosVersion.c_str());
   reading.platformName = Utf8FromWide(report.platformName.c_str());
   reading.machine = {reading.name,         {},   &reading.firmware, image.format, reading.biosVersion,
-                     reading.platformName, report.hasPlatform, true};
+                     reading.platformName, report.hasPlatform, true,       false};
   Give(reading);
 }
 

@@ -19,6 +19,7 @@ struct FleetMachine {
   std::string_view platformName;  // empty without one
   bool hasPlatform;            // a type 130 structure, or a platform name that is not empty
   bool platformKnown;          // false in an export without platform names
+  bool plainTexts;             // no text holds a comma, a quote or a line break
 };
 
 // Receives each machine of a fleet, in the order of the inputs.

@@ -33,17 +33,19 @@ class CsvWriter : public FleetWriter {
   CsvWriter() { Put("name,bios_version,platform_name,token,table,key,folder\n"); }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
-    PutField(machine.name);
+    // The token is a part of the BIOS version.
+    bool plain = machine.plainTexts;
+    PutField(machine.name, plain);
     if (judgement.pair == nullptr) {
       Put(",,,,,,\n");
       return;
     }
     Put(",");
-    PutField(machine.biosVersion);
+    PutField(machine.biosVersion, plain);
     Put(",");
-    if (machine.hasPlatform) PutField(machine.platformName);
+    if (machine.hasPlatform) PutField(machine.platformName, plain);
     Put(",");
-    PutField(PairToken(*judgement.pair));
+    PutField(PairToken(*judgement.pair), plain);
     Put(judgement.outcome == Outcome::kUndecided ? ",,," : judgement.pair->match->csvCells);
     Put("\n");
   }
@@ -61,8 +63,10 @@ class CsvWriter : public FleetWriter {
     used_ += text.size();
   }
 
-  void PutField(std::string_view text) {
-    if (std::none_of(text.begin(), text.end(), [](char c) { return kCsvQuoted.quoted[static_cast<uint8_t>(c)]; })) {
+  // `text` as a CSV field; `plain` text needs no quotes.
+  void PutField(std::string_view text, bool plain) {
+    if (plain || std::none_of(text.begin(), text.end(),
+                              [](char c) { return kCsvQuoted.quoted[static_cast<uint8_t>(c)]; })) {
       Put(text);
       return;
     }

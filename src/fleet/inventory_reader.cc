@@ -163,22 +163,31 @@ bool InventoryReader::ReadLineInPlace() {
     if (text_[textAt_] == '\n') ++textAt_;
   }
   const char* line = text_.data() + textAt_;
-  size_t rest = text_.size() - textAt_;
-  const auto* lineEnd = static_cast<const char*>(std::memchr(line, '\n', rest));
-  if (skipLineFeed_ || lineEnd == nullptr) return false;
-  auto length = static_cast<size_t>(lineEnd - line);
-  size_t cells = length > 0 && line[length - 1] == '\r' ? length - 1 : length;
-  if (cells > kLongestInventoryRow || std::memchr(line, '"', cells) != nullptr ||
-      std::memchr(line, '\r', cells) != nullptr) {
+  const char* end = text_.data() + text_.size();
+  // One pass to the line's end: its commas end cells; a quote, or a
+  // carriage return that is not before the line feed, needs the whole rules.
+  const char* at = line;
+  for (; at < end; ++at) {
+    if (!kPlainRunEnds.ends[static_cast<uint8_t>(*at)]) continue;
+    if (*at == ',') {
+      cellEnds_.push_back(static_cast<size_t>(at - line));
+    } else if (*at == '\n' || (*at == '\r' && at + 1 < end && at[1] == '\n')) {
+      break;
+    } else {
+      cellEnds_.clear();
+      return false;
+    }
+  }
+  auto cells = static_cast<size_t>(at - line);
+  if (skipLineFeed_ || at == end || cells > kLongestInventoryRow) {
+    cellEnds_.clear();
     return false;
   }
-  for (const char* at = line; (at = static_cast<const char*>(std::memchr(at, ',', cells - (at - line)))) != nullptr; ++at) {
-    cellEnds_.push_back(static_cast<size_t>(at - line));
-  }
+  size_t length = cells + (*at == '\r' ? 2 : 1);
   cellEnds_.push_back(cells);
   recordData_ = line;
   recordSize_ = cells;
-  textAt_ += length + 1;
+  textAt_ += length;
   ++line_;
   return true;
 }
@@ -278,6 +287,8 @@ bool InventoryReader::ReadRow(InventoryRow& row) {
   } while (cellEnds_.size() == 1 && recordSize_ == 0 && !recordTooLong_);
   row.line = recordLine_;
   row.tooLong = recordTooLong_;
+  // A line read in place has no quotes, so its cells hold none of them.
+  row.plain = recordData_ != record_.data();
   auto needed = static_cast<size_t>(std::max(biosColumn_, platformColumn_) + 1);
   row.complete = cellEnds_.size() >= needed && !recordTooLong_;
   row.name = Cell(0);

@@ -30,6 +30,7 @@ struct InventoryRow {
   uint64_t line;             // where the row starts in the export, from 1
   bool complete;             // it has the cells of the columns it needs
   bool tooLong;              // it is longer than kLongestInventoryRow; its cells are cut
+  bool plain;                // no cell holds a comma, a quote or a line break
 };
 
 // Longer rows are reported, not held.

@@ -40,7 +40,7 @@ void TakeThisMachine(FleetRun& run) {
   FleetMachine machine{"this machine", read ? "" : "gives no SMBIOS table that can be read",
                        &firmware,      "RawSMBIOSData block",
                        biosVersion,    platformName,
-                       report.hasPlatform, true};
+                       report.hasPlatform, true,  false};
   TakeMachine(machine, &run);
 }
 
