@@ -238,11 +238,12 @@ std::vector<KitFinding> FindKitMistakes() {
     return findings;
   }
   TableText table = ReadTableText(bytes);
-  for (const SectionLines& repeat : table.repeats) {
-    findings.push_back({false, "section-repeated", kPlatformTableFileName, repeat.line,
-                        "the section [" + ConsoleText(repeat.name.c_str()) +
-                            "] stands again; only its first place is read"});
-  }
+  std::transform(table.repeats.begin(), table.repeats.end(), std::back_inserter(findings),
+                 [](const SectionLines& repeat) {
+                   return KitFinding{false, "section-repeated", kPlatformTableFileName, repeat.line,
+                                     "the section [" + ConsoleText(repeat.name.c_str()) +
+                                         "] stands again; only its first place is read"};
+                 });
   if (table.notText || table.firstNonAsciiLine != 0) {
     Add(findings, false, "encoding", table.notText ? 0 : table.firstNonAsciiLine,
         table.notText ? "the file is not text"

@@ -65,10 +65,9 @@ InstalledState CompareInstalled(const MapSource& map, const ThermalMapFile& file
 int ExitStatus(const MachineCheck& check, bool onThisMachine) {
   if (!check.kit->tableExists || !check.kit->tagOk) return 2;
   if (!InstallsBothMaps(check.decision)) return 1;
-  for (InstalledState installed : check.installed) {
-    if (onThisMachine && installed != InstalledState::kInPlace) return 1;
-  }
-  return 0;
+  bool notInPlace = std::any_of(check.installed.begin(), check.installed.end(),
+                                [](InstalledState installed) { return installed != InstalledState::kInPlace; });
+  return onThisMachine && notInPlace ? 1 : 0;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <tuple>
 
 #include "check/machine_check.h"
@@ -39,10 +40,9 @@ std::string_view SelectionText(std::string_view text, bool token, std::string& h
 // A pair's key is its token, a zero byte and its platform name: FNV-1a of
 // those bytes.
 uint64_t HashKey(std::string_view token, std::string_view platform) {
-  uint64_t hash = 14695981039346656037u;
-  for (char c : token) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
-  hash *= 1099511628211u;
-  for (char c : platform) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
+  auto add = [](uint64_t hash, char c) { return (hash ^ static_cast<uint8_t>(c)) * 1099511628211u; };
+  uint64_t hash = std::accumulate(token.begin(), token.end(), uint64_t{14695981039346656037u}, add);
+  hash = std::accumulate(platform.begin(), platform.end(), add(hash, '\0'), add);
   // The table takes its slot from the low bits.
   return hash ^ hash >> 29;
 }
@@ -216,7 +216,7 @@ std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
 }
 
 void AppendCsvField(std::string& out, std::string_view text) {
-  if (std::none_of(text.begin(), text.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
     out += text;
     return;
   }

@@ -49,7 +49,7 @@ std::string Html(std::string_view utf8) { return Html(WideFromUtf8(utf8)); }
 
 std::string Share(uint64_t count, uint64_t total) {
   char text[16];
-  std::snprintf(text, sizeof text, "%.1f%%", total == 0 ? 0.0 : 100.0 * count / static_cast<double>(total));
+  std::snprintf(text, sizeof text, "%.1f%%", total == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(total));
   return text;
 }
 

@@ -20,7 +20,8 @@ std::string HeaderName(std::string cell) {
   size_t first = cell.find_first_not_of(" \t");
   size_t last = cell.find_last_not_of(" \t");
   cell = first == std::string::npos ? "" : cell.substr(first, last - first + 1);
-  for (char& c : cell) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  std::transform(cell.begin(), cell.end(), cell.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
   return cell;
 }
 
@@ -54,7 +55,7 @@ struct MemoryBytes {
 size_t ReadMemory(void* context, char* buffer, size_t size) {
   auto* memory = static_cast<MemoryBytes*>(context);
   size_t count = std::min(size, memory->bytes->size() - memory->at);
-  std::memcpy(buffer, memory->bytes->data() + memory->at, count);
+  std::copy_n(memory->bytes->data() + memory->at, count, buffer);
   memory->at += count;
   return count;
 }
@@ -289,7 +290,7 @@ bool InventoryReader::ReadRow(InventoryRow& row) {
   row.tooLong = recordTooLong_;
   // A line read in place has no quotes, so its cells hold none of them.
   row.plain = recordData_ != record_.data();
-  auto needed = static_cast<size_t>(std::max(biosColumn_, platformColumn_) + 1);
+  size_t needed = static_cast<size_t>(std::max(biosColumn_, platformColumn_)) + 1;
   row.complete = cellEnds_.size() >= needed && !recordTooLong_;
   row.name = Cell(0);
   row.biosVersion = Cell(biosColumn_);
