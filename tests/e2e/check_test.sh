@@ -42,7 +42,7 @@ kit_path() { printf 'Z:%s' "${1//\//\\}"; }
 same_as_native() {
   local name=$1 kit=$2
   shift 2
-  (cd "$kit" && "$NATIVE_CHECKER" --kit "$kit" "$@" >"$kit/native" 2>/dev/null) || true
+  (cd "$kit" && "$NATIVE_CHECKER" --kit "$kit" "$@" >"$kit/native" 2>/dev/null <"${STDIN:-/dev/null}") || true
   check "$name: the native checker's output is the same" "$(normalized "$kit/stdout" windows)" \
     "$(normalized "$kit/native" native)"
 }
@@ -137,17 +137,24 @@ check_in "$kit" --firmware dumps
 check "fleet: a row per file, the summary, exit 1" \
   "DMI ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|notes.txt error:|raw.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|sm.bin ZX81.0203.A Morlane-S ZX81 DMI_Type0_Table 2|3 in $(kit_path "$kit")\\ZX81|0 with no match|1 unreadable|1" \
   "$(grep -E '^(DMI|notes.txt|raw.bin|sm.bin) ' "$kit/stdout" | tr -d '\r' | awk '{ if ($2 == "error:") print $1, $2; else print $1, $2, $3, $4, $5, $6 }' | sed 's/ *$//' | paste -sd '|')|$(sed -n 's/^  \([0-9]\)/\1/p' "$kit/stdout" | tr -d '\r' | paste -sd '|')|$(cat "$kit/status")"
-check_in "$kit" --firmware dumps --format csv
-same_as_native "fleet, CSV" "$kit" --firmware dumps --format csv
-check "fleet: the CSV" \
-  "DMI,ZX81,2,ZX81 notes.txt,,, raw.bin,ZX81,2,ZX81 sm.bin,ZX81,2,ZX81" \
+# With an export as PowerShell 5.1 writes it: UTF-16, a #TYPE line,
+# Windows' own column name, a quoted comma and text outside ASCII.
+printf '#TYPE Selected.System.Management.ManagementObject\r\n"Name","SMBIOSBIOSVersion","platform_name"\r\n"PC, 1","ZX81.0203.A",""\r\n"PC2","\xe9\x95\xbf\xe5\x9f\x8eBIOS V3.0","Morlane-S"\r\n' |
+  iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$kit/bios.csv"
+check_in "$kit" --firmware dumps --firmware bios.csv --format csv
+same_as_native "fleet, CSV" "$kit" --firmware dumps --firmware bios.csv --format csv
+check "fleet: the CSV, the export's texts whole" \
+  "DMI|ZX81|2|ZX81 notes.txt||| raw.bin|ZX81|2|ZX81 sm.bin|ZX81|2|ZX81 PC, 1|ZX81|2|ZX81 PC2|\u957f\u57ceBIOS V3||" \
   "$(python3 -c 'import csv, sys
-rows = list(csv.DictReader(open(sys.argv[1], newline="")))
-print(" ".join(",".join([r["name"], r["token"], r["key"], r["folder"].rsplit("\\", 1)[-1]]) for r in rows))' "$kit/stdout")"
-check_in "$kit" --firmware dumps --format json
-same_as_native "fleet, JSON" "$kit" --firmware dumps --format json
-check_in "$kit" --firmware dumps --format html
-same_as_native "fleet, HTML" "$kit" --firmware dumps --format html
+rows = list(csv.DictReader(open(sys.argv[1], newline="", encoding="utf-8")))
+print(" ".join("|".join([r["name"], r["token"], r["key"], r["folder"].rsplit("\\", 1)[-1]]) for r in rows).encode("ascii", "backslashreplace").decode())' "$kit/stdout")"
+check_in "$kit" --firmware dumps --firmware bios.csv --format json
+same_as_native "fleet, JSON" "$kit" --firmware dumps --firmware bios.csv --format json
+# The export once more, through standard input.
+STDIN=$kit/bios.csv check_in "$kit" --firmware dumps --firmware - --format html
+STDIN=$kit/bios.csv same_as_native "fleet, HTML, the export on standard input" "$kit" --firmware dumps --firmware - --format html
+check "fleet, HTML: the export's rows from standard input" "1 1" \
+  "$(grep -c '<td>PC, 1</td>' "$kit/stdout") $(grep -c 'BIOS V3.0</td>' "$kit/stdout")"
 cp -r "$repo/examples/kit" "$work/example"
 cp "$CHECKER_EXE" "$work/raw.bin" "$work/example/"
 check_in "$work/example" --firmware raw.bin --format json

@@ -56,6 +56,28 @@ in_firmware "$NATIVE_CHECKER" --kit "$kit" >"$work/out" 2>"$work/err" || status=
 check "no readable table: exit 3, nothing on stdout, --firmware named" "3 0 1" \
   "$status $(wc -c <"$work/out") $(grep -c -- '--firmware' "$work/err")"
 
+# An inventory judged in chunks from standard input, each with its header,
+# as engines that pipe records through a program run it: the rows of the
+# chunks are the rows of the whole.
+python3 "$repo/scripts/make-inventory.py" "$work/fleet.csv" 2000 300
+"$NATIVE_CHECKER" --kit "$repo/examples/kit" --firmware "$work/fleet.csv" --format csv >"$work/whole.csv" || true
+tail -n +2 "$work/fleet.csv" | split -l 600 - "$work/chunk."
+for chunk in "$work"/chunk.*; do
+  { head -1 "$work/fleet.csv"; cat "$chunk"; } |
+    "$NATIVE_CHECKER" --kit "$repo/examples/kit" --firmware - --format csv | tail -n +2 || true
+done >"$work/chunks.csv"
+check "chunks through standard input give the rows of the whole" \
+  "$(tail -n +2 "$work/whole.csv" | sha256sum) 2000" "$(sha256sum <"$work/chunks.csv") $(wc -l <"$work/chunks.csv")"
+
+# PowerShell 5.1's export of Win32_BIOS: UTF-16, a #TYPE line, no platform
+# names. A prefix the kit lists decides; the others are undecided.
+printf '#TYPE Selected.System.Management.ManagementObject\r\n"PSComputerName","SMBIOSBIOSVersion"\r\n"PC1","MRL01.0105"\r\n"PC2","QX70.0203.A"\r\n' |
+  iconv -f UTF-8 -t UTF-16 >"$work/bios.csv"
+status=0
+"$NATIVE_CHECKER" --kit "$repo/examples/kit" --firmware - --format json <"$work/bios.csv" >"$work/out" 2>"$work/err" || status=$?
+check "an export without platform names: one folder, one undecided, exit 1, said once" \
+  "1 1 1 1" "$(json "$work/out" "' '.join(map(str, [len(d['summary']['folders']), d['summary']['undecided'], d['exit_status']]))") $(grep -c 'no platform names' "$work/err")"
+
 deb=$(ls "$repo"/build/linux/thermalmapcheck_*_amd64.deb)
 check "the package holds the program and its README" \
   "./usr/bin/thermalmapcheck ./usr/share/doc/thermalmapcheck/README.md" \

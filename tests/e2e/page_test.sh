@@ -88,6 +88,13 @@ print(width, height, "many" if len(colours) > 1 else "one")
 PY
 )"
 
+# A fleet larger than the page lists: the first machines, and a word on
+# where the others are.
+python3 "$repo/scripts/make-inventory.py" "$work/fleet.csv" 3000 500
+(cd "$kit" && "$NATIVE_CHECKER" --kit . --firmware "$work/fleet.csv" --format html >"$work/large.html" 2>/dev/null) || true
+check "a large fleet's page lists its first 1000 machines" \
+  "1 1000" "$(grep -c 'The first 1000 of 3000 machines (the CSV output lists them all)' "$work/large.html") $(sed -n '/<details class="machines"/,/<\/details>/p' "$work/large.html" | grep -c '^<tr><td>')"
+
 # A machine whose BIOS version is markup.
 python3 - "$kit/hostile.bin" <<'PY'
 import struct, sys

@@ -13,15 +13,16 @@ cp -a "$WINE_BASE_PREFIX" "$WINEPREFIX"
 
 # run_in_kit KIT VENDOR VERSION DATE PROGRAM [ARGS...]: runs PROGRAM (a
 # Windows command line) from folder KIT, with the installer copied there
-# and with those firmware strings; its standard output goes to KIT/stdout (a file: Wine's services
-# would hold a pipe open) and its exit status to KIT/status.
+# and with those firmware strings; its standard input is the file $STDIN
+# (none when unset), its standard output goes to KIT/stdout (a file: Wine's
+# services would hold a pipe open) and its exit status to KIT/status.
 run_in_kit() {
   local kit=$1 vendor=$2 version=$3 date=$4
   shift 4
   cp "$INSTALLER_EXE" "$kit/ThermalMapInstaller.exe"
   local status=0
   (cd "$kit" && "$repo/scripts/run-with-firmware.sh" "$vendor" "$version" "$date" \
-      wine "$@" >"$kit/stdout" 2>"$kit/stderr" </dev/null) || status=$?
+      wine "$@" >"$kit/stdout" 2>"$kit/stderr" <"${STDIN:-/dev/null}") || status=$?
   wineserver -w
   echo "$status" >"$kit/status"
 }
