@@ -7,13 +7,16 @@
 #include "common/utf8.h"
 
 const char kCheckUsage[] =
-    "usage: ThermalMapCheck [--kit DIR] [--firmware FILE|DIR|CSV|-]... [--column COLUMN=NAME]...\n"
-    "                       [--format text|json|csv|html]\n"
+    "usage: ThermalMapCheck [--kit DIR] [--baseline-kit DIR] [--firmware FILE|DIR|CSV|-]...\n"
+    "                       [--column COLUMN=NAME]... [--format text|json|csv|html]\n"
     "       ThermalMapCheck --dump FILE\n"
     "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
     "machine, whether they are in place. Changes nothing.\n"
     "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
     "                   (default: this program's folder)\n"
+    "  --baseline-kit DIR\n"
+    "                   the kit that the kit replaces: shows, machine by machine,\n"
+    "                   whether the maps the installer puts in place change\n"
     "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
     "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
     "                   a folder (each file one machine), or an inventory export (CSV\n"
@@ -50,9 +53,10 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       options.help = true;
       continue;
     }
-    std::wstring* value = Is(option, L"--kit")    ? &options.kit
-                          : Is(option, L"--dump") ? &options.dump
-                                                  : nullptr;
+    std::wstring* value = Is(option, L"--kit")            ? &options.kit
+                          : Is(option, L"--baseline-kit") ? &options.baselineKit
+                          : Is(option, L"--dump")         ? &options.dump
+                                                          : nullptr;
     bool isFormat = Is(option, L"--format");
     bool isFirmware = Is(option, L"--firmware");
     bool isColumn = Is(option, L"--column");
@@ -105,7 +109,8 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     }
   }
   bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty();
-  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || formatGiven || columnGiven)) {
+  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKit.empty() ||
+                                formatGiven || columnGiven)) {
     error = "--dump stands alone";
     return 3;
   }

@@ -8,6 +8,7 @@ enum class OutputFormat { kText, kJson, kCsv, kHtml };
 
 struct CheckOptions {
   std::wstring kit;                    // empty: the checker's own folder
+  std::wstring baselineKit;            // non-empty: also judge by this kit, and compare
   std::vector<std::wstring> firmware;  // none: this machine's table; "-" standard input
   std::string biosVersionColumn;       // an inventory's column names (UTF-8); empty: the usual ones
   std::string platformNameColumn;

@@ -1,6 +1,7 @@
 #include "check/check_output.h"
 
 #include "check/json_text.h"
+#include "check/kit_change.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
 
@@ -123,6 +124,18 @@ std::string MachineCheckText(const MachineCheck& check) {
     text += "\n";
   }
   text += "  The installer " + InstallerAction(kit, decision, check.installed, false) + "\n";
+  if (check.baselineKit != nullptr) {
+    const KitSnapshot& baselineKit = *check.baselineKit;
+    text += "Baseline kit: " + Wide(baselineKit.path) + "\n";
+    text += "  Tag: " + Quoted(baselineKit.tag) + (baselineKit.tagOk ? " passes\n" : " fails\n");
+    std::string baselineReason = NoFolderReason(baselineKit, check.baseline, false);
+    text += "  Folder: " + (baselineReason.empty() ? Wide(check.baseline.folder) : "none: " + baselineReason) + "\n";
+    text += "  The installer " +
+            InstallerAction(baselineKit, check.baseline, {InstalledState::kNotChecked, InstalledState::kNotChecked},
+                            false) +
+            "\n";
+    text += std::string("Change from the baseline kit: ") + ChangeName(ChangeBetween(check.baseline, decision)) + "\n";
+  }
   text += "Exit status: " + std::to_string(check.exitStatus) + " (" + ExitMeaning(check.exitStatus) +
           ")\n";
   return text;
@@ -160,7 +173,15 @@ void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDeci
     json += ",\"count\":" + std::to_string(kit.tables[i].count) +
             ",\"looked_up\":" + (LookedUp(kit, decision, i, undecided) ? "true" : "false") + "}";
   }
-  json += "],\"match\":";
+  json += "],";
+  AppendSelectionJson(json, kit, decision, installed, undecided);
+  json += ",\"installer\":";
+  string(Widened(InstallerAction(kit, decision, installed, undecided)));
+}
+
+void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
+                         const std::array<InstalledState, 2>& installed, bool undecided) {
+  json += "\"match\":";
   if (decision.matchKey == 0 || undecided) {
     json += "null";
   } else {
@@ -187,8 +208,7 @@ void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDeci
     AppendJsonString(json, state != nullptr ? Widened(state).c_str() : nullptr);
     json += "}";
   }
-  json += "],\"installer\":";
-  string(Widened(InstallerAction(kit, decision, installed, undecided)));
+  json += "]";
 }
 
 std::string MachineCheckJson(const MachineCheck& check) {
@@ -206,6 +226,20 @@ std::string MachineCheckJson(const MachineCheck& check) {
   json += ",\"platform_name\":";
   AppendJsonString(json, check.hasPlatform ? check.platformName.c_str() : nullptr);
   AppendDecisionJson(json, *check.kit, check.decision, check.installed, false);
+  if (check.baselineKit != nullptr) {
+    AppendBaselineJson(json, *check.baselineKit, check.baseline, false);
+    json += ",\"change\":\"" + std::string(ChangeName(ChangeBetween(check.baseline, check.decision))) + "\"";
+  }
   return json + ",\"findings\":" + FindingsJson(check.findings) +
          ",\"exit_status\":" + std::to_string(check.exitStatus) + "}\n";
+}
+
+void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const KitDecision& baseline,
+                        bool undecided) {
+  json += ",\"baseline\":{\"kit\":";
+  AppendJsonString(json, baselineKit.path.c_str());
+  json += ",";
+  AppendSelectionJson(json, baselineKit, baseline, {InstalledState::kNotChecked, InstalledState::kNotChecked},
+                      undecided);
+  json += "}";
 }

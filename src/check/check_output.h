@@ -19,6 +19,16 @@ std::string MachineCheckJson(const MachineCheck& check);
 void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
                         const std::array<InstalledState, 2>& installed, bool undecided);
 
+// Appends the fields "match", "folder", "no_folder_reason" and "maps" of
+// `decision` of `kit`, without a comma before them.
+void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
+                         const std::array<InstalledState, 2>& installed, bool undecided);
+
+// Appends ,"baseline":{"kit", "match", "folder", "no_folder_reason", "maps"}
+// of the decision of the baseline kit.
+void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const KitDecision& baseline,
+                        bool undecided);
+
 // The kit's findings as lines under "Kit findings:", and as a JSON list.
 std::string FindingsText(const std::vector<KitFinding>& findings);
 std::string FindingsJson(const std::vector<KitFinding>& findings);

@@ -33,16 +33,20 @@ bool NoteEntry(uint32_t key, const wchar_t* entry, void* entries) {
   return false;
 }
 
-// Whether the installer's open of map `source` finds it inside the kit.
-bool SourceInKit(const wchar_t* source) {
-  void* file = platform::CreateFileW(source, platform::FileAccess::kReadUnchanging);
-  if (file == nullptr) return false;
-  bool inKit = ThermalMapSourceInKit(file) == 1;
+// Whether the installer's open of `map` finds it inside the kit, and then
+// the bytes it would copy from that open file.
+void ReadAsInstalled(MapSource& map) {
+  void* file = platform::CreateFileW(map.source.c_str(), platform::FileAccess::kReadUnchanging);
+  if (file == nullptr) return;
+  map.inKit = ThermalMapSourceInKit(file) == 1;
+  uint64_t size = 0;
+  if (map.inKit && platform::GetFileSizeEx(file, size)) AppendFileBytes(file, map.bytes, size);
   platform::CloseHandle(file);
-  return inKit;
 }
 
 }  // namespace
+
+void UseKit(const KitSnapshot& kit) { UseKitFolder(kit.useFolder.c_str()); }
 
 bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit) {
   kit = KitSnapshot{};
@@ -78,14 +82,14 @@ std::array<MapSource, 2> FindFolderMaps(const wchar_t* folder) {
     if (!BuildThermalMapSourceName(source, ArraySize(source), folder, kThermalMapFiles[i])) continue;
     maps[i].source = source;
     maps[i].exists = IsFile(source);
-    maps[i].inKit = maps[i].exists && SourceInKit(source);
+    if (maps[i].exists) ReadAsInstalled(maps[i]);
   }
   if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
   return maps;
 }
 
 KitDecision DecideWithKit(KitSnapshot& kit, const wchar_t* biosVersion, const wchar_t* platformName) {
-  UseKitFolder(kit.useFolder.c_str());
+  UseKit(kit);
   CopyWideText(BiosVersionText, ArraySize(BiosVersionText), biosVersion);
   CopyWideText(BiosPlatformText, ArraySize(BiosPlatformText), platformName);
   KitDecision decision{};

@@ -15,6 +15,7 @@ struct MapSource {
   std::wstring source;  // its path; empty without a folder
   bool exists;
   bool inKit;  // the installer's open finds its file inside the kit, links followed
+  std::string bytes;  // what the installer copies of it when it lies inside the kit
 };
 
 struct TableCount {
@@ -45,6 +46,9 @@ struct KitSnapshot {
   std::array<std::unordered_map<std::wstring, uint32_t>, 2> entries;
   std::map<std::wstring, std::array<MapSource, 2>> folders;  // those selected so far
 };
+
+// Makes `kit` the kit in use, for the functions that read the kit in use.
+void UseKit(const KitSnapshot& kit);
 
 // Reads the kit in folder `useFolder` (a full path, or empty for the
 // program's own folder) into `kit`, and leaves it the kit in use. Returns

@@ -22,6 +22,8 @@ struct MachineCheck {
   const KitSnapshot* kit;
   KitDecision decision;
   std::array<InstalledState, 2> installed;  // kNotChecked for a firmware file
+  const KitSnapshot* baselineKit;  // null unless the kit is compared with one it replaces
+  KitDecision baseline;            // the baseline kit's decision
   std::vector<KitFinding> findings;
   int exitStatus;
 };

@@ -86,15 +86,24 @@ int RunCheck(wchar_t** argv) {
     return 0;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
+  KitSnapshot baseline;
+  bool withBaseline = !options.baselineKit.empty();
+  if (withBaseline && ReadKit(options.baselineKit, baseline) != 0) return 3;
   KitSnapshot kit;
   if (ReadKit(options.kit, kit) != 0) return 3;
+  if (withBaseline && (!baseline.tableExists || !baseline.tagOk)) {
+    // The installer installs nothing from such a kit, and the plan says so once.
+    Write(stderr, "ThermalMapCheck: the baseline kit " + ConsoleText(baseline.path.c_str()) +
+                      (baseline.tableExists ? "'s tag fails" : " has no KORVPlatformTable.ini") +
+                      ", so the installer installs nothing from it\n");
+  }
 
   InventoryColumns columns{options.biosVersionColumn, options.platformNameColumn};
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
                options.format == OutputFormat::kHtml ||
                (options.firmware.size() == 1 &&
                 (IsFolder(options.firmware[0].c_str()) || IsInventory(options.firmware[0], columns)));
-  if (fleet) return RunFleet(options, kit);
+  if (fleet) return RunFleet(options, kit, withBaseline ? &baseline : nullptr);
 
   MachineCheck check{};
   bool onThisMachine = options.firmware.empty();
@@ -126,6 +135,11 @@ int RunCheck(wchar_t** argv) {
   }
   // Where the installer never runs, the installed maps are not there to see.
   JudgeMachine(check, kit, onThisMachine && platform::HoldsInstalledMaps());
+  if (withBaseline) {
+    check.baselineKit = &baseline;
+    check.baseline = DecideWithKit(baseline, check.biosVersion.c_str(), check.platformName.c_str());
+  }
+  UseKit(kit);
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
   Write(stdout, options.format == OutputFormat::kJson ? MachineCheckJson(check)

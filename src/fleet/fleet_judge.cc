@@ -47,26 +47,30 @@ uint64_t HashKey(std::string_view token, std::string_view platform) {
   return hash ^ hash >> 29;
 }
 
-// The CSV cells of a match: table, key and folder.
-std::string MatchCells(const KitDecision& decision) {
-  std::string cells = ",";
-  if (decision.matchKey != 0) cells += Utf8FromWide(PlatformTableSection(decision.matchTableType));
-  cells += ',';
-  if (decision.matchKey != 0) cells += std::to_string(decision.matchKey);
-  cells += ',';
-  AppendCsvField(cells, Utf8FromWide(decision.folder.c_str()));
-  return cells;
+// The name of `folder` in kit `kit`, as its entry names it ("." for the kit
+// folder itself); empty without a folder.
+std::wstring FolderInKit(const std::wstring& folder, const KitSnapshot& kit) {
+  if (folder.empty()) return L"";
+  std::wstring name = folder.substr(std::min(folder.size(), kit.path.size() + 1));
+  return name.empty() ? L"." : name;
+}
+
+// The move of a machine of `kind` (2: its platform name is unknown) under
+// `verdict`: the folder by each kit's entry and the change; false when its
+// folder and maps stay, or it is undecided.
+bool MoveOf(const KitVerdicts& verdicts, const PairVerdict& verdict, size_t kind, MachineMove& move) {
+  size_t known = kind == 2 ? 1 : 0;
+  Outcome outcome = verdict.match->outcomes[known];
+  if (verdict.baseline == nullptr || outcome == Outcome::kUndecided ||
+      verdict.baseline->outcomes[known] == Outcome::kUndecided) {
+    return false;
+  }
+  move = {FolderInKit(verdict.baseline->decision.folder, *verdicts.baseline()),
+          FolderInKit(verdict.match->decision.folder, verdicts.kit()), ChangeName(verdict.change)};
+  return move.from != move.to || verdict.change != KitChange::kUnchanged;
 }
 
 }  // namespace
-
-Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool platformKnown) {
-  // Without the platform name only a type 0 match decides, or a kit whose
-  // tag fails, which installs nothing for any machine.
-  bool typeZeroMatch = decision.matchKey != 0 && decision.matchTableType == 0;
-  if (!platformKnown && kit.tagOk && !typeZeroMatch) return Outcome::kUndecided;
-  return decision.folder.empty() ? Outcome::kNoMatch : Outcome::kFolder;
-}
 
 std::string_view PairKey(const PairDecision& pair) {
   return {pair.longKey != nullptr ? pair.longKey->data() : pair.keyInPlace, pair.keyLength};
@@ -74,31 +78,47 @@ std::string_view PairKey(const PairDecision& pair) {
 
 std::string_view PairToken(const PairDecision& pair) { return PairKey(pair).substr(0, pair.tokenLength); }
 
-KitDecision DecisionOf(const PairDecision& pair) {
-  KitDecision decision = pair.match->decision;
+KitDecision DecisionOf(const PairDecision& pair, bool baseline) {
+  KitDecision decision = (baseline ? pair.verdict->baseline : pair.verdict->match)->decision;
   decision.token = WideFromUtf8(PairToken(pair));
   decision.hasToken = !decision.token.empty();
   return decision;
+}
+
+const char* ChangeWord(const Judgement& judgement) {
+  if (judgement.outcome == Outcome::kUndecided || judgement.baselineOutcome == Outcome::kUndecided) {
+    return "undecided";
+  }
+  return ChangeName(judgement.pair->verdict->change);
 }
 
 Judgement FleetJudge::Judge(const FleetMachine& machine) {
   if (!machine.error.empty()) {
     ++unreadable_;
     allGetBothMaps_ = false;
-    return {nullptr, Outcome::kUnreadable};
+    return {nullptr, Outcome::kUnreadable, Outcome::kUnreadable};
   }
   std::string_view platform = machine.platformKnown ? machine.platformName : std::string_view();
   size_t number = FindPair(machine, SelectionText(machine.biosVersion, true, heldToken_),
                            SelectionText(platform, false, heldPlatform_), platform);
   PairDecision& pair = pairs_[number];
-  Outcome outcome = pair.match->outcomes[machine.platformKnown ? 0 : 1];
+  const PairVerdict& verdict = *pair.verdict;
+  size_t known = machine.platformKnown ? 0 : 1;
+  Outcome outcome = verdict.match->outcomes[known];
+  Outcome baselineOutcome = verdict.baseline != nullptr ? verdict.baseline->outcomes[known] : outcome;
   size_t kind = !machine.platformKnown ? 2 : machine.hasPlatform ? 1 : 0;
   if (++pair.machines[kind] == 0) ++carries_[3 * number + kind];
-  if (keepNames_ && outcome != Outcome::kFolder && names_[number][kind].size() < kNamesPerGroup) {
-    names_[number][kind].emplace_back(machine.name);
+  if (keepNames_) {
+    if (outcome != Outcome::kFolder && names_[number][kind].size() < kNamesPerGroup) {
+      names_[number][kind].emplace_back(machine.name);
+    }
+    MachineMove move;
+    if (MoveOf(verdicts_, verdict, kind, move) && moveNames_[move].size() < kNamesPerGroup) {
+      moveNames_[move].emplace_back(machine.name);
+    }
   }
-  if (outcome != Outcome::kFolder || !pair.match->bothMaps) allGetBothMaps_ = false;
-  return {&pair, outcome};
+  if (outcome != Outcome::kFolder || !verdict.match->bothMaps) allGetBothMaps_ = false;
+  return {&pair, outcome, baselineOutcome};
 }
 
 size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view token, std::string_view platformText,
@@ -119,8 +139,13 @@ size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view token,
   std::string key(token);
   key += '\0';
   key += platformText;
+  // The capture buffers hold no more than this of either text.
+  wchar_t biosVersion[ArraySize(BiosVersionText)];
+  wchar_t platformName[ArraySize(BiosPlatformText)];
+  CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
+  CopyUtf8AsWide(platform, platformName, ArraySize(platformName));
   PairDecision& pair = pairs_.emplace_back();
-  pair.match = &Match(machine, platform);
+  pair.verdict = &verdicts_.Decide(biosVersion, platformName);
   pair.machines = {};
   pair.keyLength = static_cast<uint16_t>(key.size());
   pair.tokenLength = static_cast<uint16_t>(token.size());
@@ -142,27 +167,6 @@ size_t FleetJudge::FindPair(const FleetMachine& machine, std::string_view token,
   return pairs_.size() - 1;
 }
 
-const KitMatch& FleetJudge::Match(const FleetMachine& machine, std::string_view platform) {
-  // The capture buffers hold no more than this of either text.
-  wchar_t biosVersion[ArraySize(BiosVersionText)];
-  wchar_t platformName[ArraySize(BiosPlatformText)];
-  CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
-  CopyUtf8AsWide(platform, platformName, ArraySize(platformName));
-  KitDecision decision = DecideWithKit(kit_, biosVersion, platformName);
-  decision.token.clear();
-  decision.hasToken = false;
-  auto [known, added] = matches_.try_emplace(
-      std::make_tuple(decision.matchTableType, decision.matchKey, decision.folderTooLong, decision.folder));
-  KitMatch& match = known->second;
-  if (added) {
-    match.decision = decision;
-    match.csvCells = MatchCells(decision);
-    match.outcomes = {OutcomeOf(kit_, decision, true), OutcomeOf(kit_, decision, false)};
-    match.bothMaps = InstallsBothMaps(decision);
-  }
-  return match;
-}
-
 uint64_t FleetJudge::Machines(size_t number, size_t kind) const {
   auto carry = carries_.find(3 * number + kind);
   return (carry != carries_.end() ? carry->second << 32 : 0) + pairs_[number].machines[kind];
@@ -178,8 +182,16 @@ FleetSummary FleetJudge::Summary() const {
     for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
       uint64_t machines = Machines(number, kind);
       summary.machines += machines;
-      switch (pair.match->outcomes[kind == 2 ? 1 : 0]) {
-        case Outcome::kFolder: summary.perFolder[pair.match->decision.folder] += machines; break;
+      const PairVerdict& verdict = *pair.verdict;
+      if (verdict.baseline != nullptr && machines > 0) {
+        Judgement judgement{&pair, verdict.match->outcomes[kind == 2 ? 1 : 0],
+                            verdict.baseline->outcomes[kind == 2 ? 1 : 0]};
+        summary.changes[ChangeWord(judgement)] += machines;
+        MachineMove move;
+        if (MoveOf(verdicts_, verdict, kind, move)) summary.moves[move] += machines;
+      }
+      switch (verdict.match->outcomes[kind == 2 ? 1 : 0]) {
+        case Outcome::kFolder: summary.perFolder[verdict.match->decision.folder] += machines; break;
         case Outcome::kNoMatch: summary.noMatch += machines; break;
         case Outcome::kUndecided: summary.undecided += machines; break;
         case Outcome::kUnreadable: break;
@@ -199,7 +211,7 @@ std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
     const PairDecision& pair = pairs_[number];
     for (size_t kind = 0; kind < pair.machines.size(); ++kind) {
       uint64_t machines = Machines(number, kind);
-      if (machines == 0 || pair.match->outcomes[kind == 2 ? 1 : 0] != outcome) continue;
+      if (machines == 0 || pair.verdict->match->outcomes[kind == 2 ? 1 : 0] != outcome) continue;
       // The key ends in the platform name as the selection read it.
       std::wstring platform = kind == 1 ? WideFromUtf8(PairKey(pair).substr(pair.tokenLength + 1)) : L"";
       std::wstring token = WideFromUtf8(PairToken(pair));
@@ -215,15 +227,8 @@ std::vector<MachineGroup> FleetJudge::Groups(Outcome outcome) const {
   return groups;
 }
 
-void AppendCsvField(std::string& out, std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += text;
-    return;
-  }
-  out += '"';
-  for (char c : text) {
-    out += c;
-    if (c == '"') out += '"';
-  }
-  out += '"';
+const std::vector<std::string>& FleetJudge::MoveNames(const MachineMove& move) const {
+  static const std::vector<std::string> kNoNames;
+  auto found = moveNames_.find(move);
+  return found == moveNames_.end() ? kNoNames : found->second;
 }

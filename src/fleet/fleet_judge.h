@@ -1,7 +1,8 @@
-// A fleet's machines judged by a kit: each distinct pair of BIOS version
-// token and platform name is decided once, by the installer's own selection
-// over the kit read once, and the machines are kept as counts, so that the
-// memory follows the distinct pairs and never the number of machines.
+// A fleet's machines judged by a kit, and by the kit it replaces when there
+// is one: each distinct pair of BIOS version token and platform name is
+// decided once, by the installer's own selection over the kits read once,
+// and the machines are kept as counts, so that the memory follows the
+// distinct pairs and never the number of machines.
 #pragma once
 
 #include <array>
@@ -15,24 +16,14 @@
 
 #include "check/kit_snapshot.h"
 #include "fleet/fleet_sources.h"
-
-enum class Outcome { kFolder, kNoMatch, kUndecided, kUnreadable };
-
-// What the kit decides for the machines of some pairs, but for their token:
-// the entry that matched, the folder and its maps. A kit gives few.
-struct KitMatch {
-  KitDecision decision;  // without a token
-  std::string csvCells;  // ",table,key,folder", as CSV
-  std::array<Outcome, 2> outcomes;  // for a machine whose platform name is known, or not
-  bool bothMaps;  // the installer installs both maps
-};
+#include "fleet/kit_verdicts.h"
 
 // The decision for one token and platform name, with its machines, counted
 // by kind: without a type 130 structure, with one, or from an export without
 // platform names. It holds what every machine of the pair reads, in one
 // cache line: a fleet may hold too many pairs for the cache.
 struct alignas(64) PairDecision {
-  const KitMatch* match;
+  const PairVerdict* verdict;
   std::array<uint32_t, 3> machines;  // the low half of each count
   uint16_t keyLength;
   uint16_t tokenLength;
@@ -43,17 +34,22 @@ struct alignas(64) PairDecision {
 };
 
 // The key of `pair`, its token as the selection read it (UTF-8; empty
-// without one), and its whole decision.
+// without one), and the whole decision of the kit, or of the baseline kit.
 std::string_view PairKey(const PairDecision& pair);
 std::string_view PairToken(const PairDecision& pair);
-KitDecision DecisionOf(const PairDecision& pair);
+KitDecision DecisionOf(const PairDecision& pair, bool baseline);
 
 // A machine's judgement: its pair (null when it could not be read) and
-// what it gets.
+// what it gets from the kit, and from the baseline kit when there is one.
 struct Judgement {
   const PairDecision* pair;
   Outcome outcome;
+  Outcome baselineOutcome;
 };
+
+// A judged machine's change from the baseline kit: as ChangeName says it,
+// or "undecided" when either kit's outcome is.
+const char* ChangeWord(const Judgement& judgement);
 
 // Machines that get no folder, grouped by token and platform name.
 struct MachineGroup {
@@ -65,6 +61,18 @@ struct MachineGroup {
   const std::vector<std::string>* names;  // the first few
 };
 
+// Machines whose folder, or whose maps, the kit changes from the baseline.
+// Folders are named as in their kit's entries, so that a folder that both
+// kits list is the same folder.
+struct MachineMove {
+  std::wstring from;  // the baseline kit's folder; empty without one
+  std::wstring to;    // the kit's folder; empty without one
+  std::string change;
+  bool operator<(const MachineMove& other) const {
+    return std::tie(from, to, change) < std::tie(other.from, other.to, other.change);
+  }
+};
+
 struct FleetSummary {
   uint64_t machines = 0;
   std::map<std::wstring, uint64_t> perFolder;
@@ -72,13 +80,18 @@ struct FleetSummary {
   uint64_t undecided = 0;
   uint64_t unreadable = 0;
   bool allGetBothMaps = true;  // every machine gets a folder with both maps
+  // With a baseline kit: the machines of each change, and the moves.
+  std::map<std::string, uint64_t> changes;
+  std::map<MachineMove, uint64_t> moves;
 };
 
 class FleetJudge {
  public:
-  // With `keepNames`, the groups of machines that get no folder keep the
-  // first few names, for the page.
-  FleetJudge(KitSnapshot& kit, bool keepNames) : kit_(kit), keepNames_(keepNames) {}
+  // The machines are judged by `kit`, and by `baseline` unless it is null.
+  // With `keepNames`, the groups of machines that get no folder, and the
+  // moves, keep the first few names, for the page.
+  FleetJudge(KitSnapshot& kit, KitSnapshot* baseline, bool keepNames)
+      : verdicts_(kit, baseline), keepNames_(keepNames) {}
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
@@ -90,7 +103,11 @@ class FleetJudge {
   // kUndecided), largest first.
   std::vector<MachineGroup> Groups(Outcome outcome) const;
 
-  const KitSnapshot& kit() const { return kit_; }
+  // The first few names of a move's machines, where names are kept.
+  const std::vector<std::string>& MoveNames(const MachineMove& move) const;
+
+  const KitSnapshot& kit() const { return verdicts_.kit(); }
+  const KitSnapshot* baseline() const { return verdicts_.baseline(); }
 
  private:
   // The number of the pair of `token` and `platformText`, as the selection
@@ -98,14 +115,11 @@ class FleetJudge {
   size_t FindPair(const FleetMachine& machine, std::string_view token, std::string_view platformText,
                   std::string_view platform);
 
-  KitSnapshot& kit_;
-  bool keepNames_;
   // The machines of pair `number` of `kind`.
   uint64_t Machines(size_t number, size_t kind) const;
 
-  // The kit's match of `machine` with `platform`.
-  const KitMatch& Match(const FleetMachine& machine, std::string_view platform);
-
+  KitVerdicts verdicts_;
+  bool keepNames_;
   // The pairs in the order they came, and a table of open addressing over
   // them, at most half full: each slot holds the high half of a key's hash
   // and its pair's number plus one (0: empty). Where a fleet has hundreds
@@ -114,21 +128,13 @@ class FleetJudge {
   std::vector<PairDecision> pairs_;
   std::vector<uint64_t> slots_ = std::vector<uint64_t>(1024);
   std::deque<std::string> longKeys_;
-  std::map<std::tuple<int, uint32_t, bool, std::wstring>, KitMatch> matches_;
   // By pair: the first few names of each kind that get no folder, when
   // names are kept; and the high half of the counts that passed 2^32.
   std::deque<std::array<std::vector<std::string>, 3>> names_;
   std::map<size_t, uint64_t> carries_;
+  std::map<MachineMove, std::vector<std::string>> moveNames_;
   std::string heldToken_;  // reused from machine to machine
   std::string heldPlatform_;
   uint64_t unreadable_ = 0;
   bool allGetBothMaps_ = true;
 };
-
-// The outcome of `decision` of `kit` for a machine whose platform name is
-// known or not.
-Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool platformKnown);
-
-// Appends `text` to `out` as one CSV field: quoted, with its quotes doubled,
-// when it holds a comma, a quote or a line break.
-void AppendCsvField(std::string& out, std::string_view text);

@@ -27,6 +27,7 @@ constexpr char kStyle[] =
     ".status.ok{border-color:#1b7a3a;background:#e9f6ee}.status.bad{border-color:#b3261e;background:#fbeaea}"
     "svg{width:100%;height:auto;max-width:40rem}svg text{font:13px system-ui,sans-serif}"
     ".folder{fill:#2f6db5}.nomatch{fill:#c77700}.undecided{fill:#8e5bb5}.unreadable{fill:#777}"
+    ".unchanged{fill:#1b7a3a}.added{fill:#2f6db5}.removed{fill:#b3261e}.changed{fill:#c77700}"
     ".finding{margin:.3rem 0;padding:.3rem .6rem;border-left:.3rem solid}"
     ".finding.error{border-color:#b3261e;background:#fbeaea}"
     ".finding.warning{border-color:#c77700;background:#fff4e0}"
@@ -72,10 +73,37 @@ struct Bar {
   std::wstring label;
   std::wstring title;
   uint64_t count;
-  const char* kind;  // "folder", "nomatch", "undecided" or "unreadable"
+  const char* kind;  // "folder", "nomatch", "undecided", "unreadable", or a change
 };
 
-std::string BarChart(const FleetSummary& summary) {
+// The bars of `total` machines, each labelled with its count and share.
+std::string Bars(const std::vector<Bar>& bars, uint64_t total, const char* label) {
+  uint64_t largest = 1;
+  for (const Bar& bar : bars) largest = std::max(largest, bar.count);
+  constexpr int kRow = 30;
+  // Narrow, so that its text stays legible in a narrow window.
+  std::string svg = std::string("<svg role=\"img\" aria-label=\"") + label + "\" viewBox=\"0 0 480 " +
+                    std::to_string(kRow * static_cast<int>(bars.size()) + 10) +
+                    "\" xmlns=\"http://www.w3.org/2000/svg\">";
+  int y = 5;
+  for (const Bar& bar : bars) {
+    int width = bar.count == 0 ? 0 : std::max(2, static_cast<int>(230 * bar.count / largest));
+    // A long name is cut to fit its column; the bar's title holds it whole.
+    std::wstring name = bar.label.size() > 19 ? bar.label.substr(0, 18) + L"\u2026" : bar.label;
+    std::string count = std::to_string(bar.count) + " (" + Share(bar.count, total) + ")";
+    svg += "<g><title>" + Html(bar.title) + ": " + count + "</title>";
+    svg += "<text x=\"0\" y=\"" + std::to_string(y + 19) + "\">" + Html(name) + "</text>";
+    svg += "<rect class=\"bar " + std::string(bar.kind) + "\" data-count=\"" + std::to_string(bar.count) +
+           "\" x=\"150\" y=\"" + std::to_string(y + 4) + "\" width=\"" + std::to_string(width) +
+           "\" height=\"20\"/>";
+    svg += "<text x=\"" + std::to_string(158 + width) + "\" y=\"" + std::to_string(y + 19) + "\">" + count +
+           "</text></g>";
+    y += kRow;
+  }
+  return svg + "</svg>\n";
+}
+
+std::string FolderBars(const FleetSummary& summary) {
   std::vector<Bar> bars;
   for (const auto& [folder, count] : summary.perFolder) bars.push_back({LastPart(folder), folder, count, "folder"});
   std::stable_sort(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.count > b.count; });
@@ -92,29 +120,39 @@ std::string BarChart(const FleetSummary& summary) {
                     "undecided"});
   }
   bars.push_back({L"unreadable", L"files that give no machine", summary.unreadable, "unreadable"});
-  uint64_t largest = 1;
-  for (const Bar& bar : bars) largest = std::max(largest, bar.count);
-  constexpr int kRow = 30;
-  // Narrow, so that its text stays legible in a narrow window.
-  std::string svg = "<svg role=\"img\" aria-label=\"Machines per folder\" viewBox=\"0 0 480 " +
-                    std::to_string(kRow * static_cast<int>(bars.size()) + 10) +
-                    "\" xmlns=\"http://www.w3.org/2000/svg\">";
-  int y = 5;
-  for (const Bar& bar : bars) {
-    int width = bar.count == 0 ? 0 : std::max(2, static_cast<int>(230 * bar.count / largest));
-    // A long name is cut to fit its column; the bar's title holds it whole.
-    std::wstring label = bar.label.size() > 19 ? bar.label.substr(0, 18) + L"\u2026" : bar.label;
-    std::string count = std::to_string(bar.count) + " (" + Share(bar.count, summary.machines) + ")";
-    svg += "<g><title>" + Html(bar.title) + ": " + count + "</title>";
-    svg += "<text x=\"0\" y=\"" + std::to_string(y + 19) + "\">" + Html(label) + "</text>";
-    svg += "<rect class=\"bar " + std::string(bar.kind) + "\" data-count=\"" + std::to_string(bar.count) +
-           "\" x=\"150\" y=\"" + std::to_string(y + 4) + "\" width=\"" + std::to_string(width) +
-           "\" height=\"20\"/>";
-    svg += "<text x=\"" + std::to_string(158 + width) + "\" y=\"" + std::to_string(y + 19) + "\">" + count +
-           "</text></g>";
-    y += kRow;
+  return Bars(bars, summary.machines, "Machines per folder");
+}
+
+// What the kit changes from the baseline kit: a bar per change, and the
+// moves, largest first, each with a few of its machines.
+std::string Changes(const FleetJudge& judge, const FleetSummary& summary) {
+  std::string html = "<h2>What changes from the baseline kit</h2>\n<p>Baseline kit: <code class=\"baseline-kit\">" +
+                     Html(judge.baseline()->path) + "</code></p>\n";
+  std::vector<Bar> bars;
+  for (const char* word : kChangeWords) {
+    auto count = summary.changes.find(word);
+    uint64_t machines = count != summary.changes.end() ? count->second : 0;
+    if (machines > 0 || word != kChangeWords[4]) bars.push_back({Widened(word), Widened(word), machines, word});
   }
-  return svg + "</svg>\n";
+  html += Bars(bars, summary.machines - summary.unreadable, "Machines per change");
+  std::vector<std::pair<MachineMove, uint64_t>> moves = LargestMoves(summary);
+  if (moves.empty()) return html + "<p>No machine gets another folder or other maps.</p>\n";
+  html += "<div class=\"wide\"><table class=\"moves\"><thead><tr><th>Machines</th><th>From</th><th>To</th>"
+          "<th>Change</th><th>For example</th></tr></thead><tbody>\n";
+  auto folder = [](const std::wstring& name) { return name.empty() ? std::string("no folder") : Html(name); };
+  for (size_t m = 0; m < moves.size() && m < kListedGroups; ++m) {
+    const auto& [move, machines] = moves[m];
+    const std::vector<std::string>& names = judge.MoveNames(move);
+    std::string some;
+    for (size_t i = 0; i < names.size(); ++i) some += (i == 0 ? "" : ", ") + Html(names[i]);
+    if (machines > names.size()) some += " and " + std::to_string(machines - names.size()) + " more";
+    html += "<tr><td class=\"move-count\">" + std::to_string(machines) + "</td><td>" + folder(move.from) +
+            "</td><td>" + folder(move.to) + "</td><td class=\"change\">" + move.change + "</td><td>" + some +
+            "</td></tr>\n";
+  }
+  html += "</tbody></table></div>\n";
+  if (moves.size() > kListedGroups) html += "<p>And " + std::to_string(moves.size() - kListedGroups) + " smaller moves.</p>\n";
+  return html;
 }
 
 // Machines that get no folder, by token and platform name, largest group
@@ -171,15 +209,17 @@ std::string Findings(const std::vector<KitFinding>& findings) {
 
 class PageWriter : public FleetWriter {
  public:
-  explicit PageWriter(const std::vector<KitFinding>& findings) : findings_(findings) {}
+  PageWriter(bool withBaseline, const std::vector<KitFinding>& findings)
+      : withBaseline_(withBaseline), findings_(findings) {}
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
     if (listed_ == kListedMachines) return;
     ++listed_;
-    std::vector<std::string> cells = FleetCells(machine, judgement);
+    std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
     rows_ += "<tr><td>" + Html(cells[0]) + "</td>";
     if (judgement.pair == nullptr) {
-      rows_ += "<td colspan=\"6\">cannot be read: " + Html(machine.error) + "</td></tr>\n";
+      rows_ += "<td colspan=\"" + std::to_string(cells.size() - 1) + "\">cannot be read: " + Html(machine.error) +
+               "</td></tr>\n";
       return;
     }
     for (size_t i = 1; i < cells.size(); ++i) rows_ += "<td>" + Html(cells[i]) + "</td>";
@@ -197,7 +237,7 @@ class PageWriter : public FleetWriter {
             machines + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
             std::to_string(status) + "</span>: " + StatusMeaning(status) + ".</p>\n";
-    out_ += "<h2>Machines per folder</h2>\n" + BarChart(summary);
+    out_ += "<h2>Machines per folder</h2>\n" + FolderBars(summary);
     out_ += "<h2>Machines with no match</h2>\n" +
             Groups(judge.Groups(Outcome::kNoMatch), true, "Every machine that could be read and decided matches an entry.");
     if (summary.undecided > 0) {
@@ -206,18 +246,21 @@ class PageWriter : public FleetWriter {
               Groups(judge.Groups(Outcome::kUndecided), false, "");
     }
     out_ += "<h2>The kit's findings</h2>\n" + Findings(findings_);
+    if (withBaseline_) out_ += Changes(judge, summary);
     out_ += "<h2>Machines</h2>\n";
     out_ += std::string("<details class=\"machines\"") + (listed_ <= kOpenTableRows ? " open" : "") + "><summary>" +
             (listed_ < summary.machines ? "The first " + std::to_string(listed_) + " of " + machines +
                                               " machines (the CSV output lists them all)"
                                         : "All " + machines + " machines") +
             "</summary>\n<div class=\"wide\"><table><thead><tr><th>Name</th><th>BIOS version</th>"
-            "<th>Platform name</th><th>Token</th><th>Table</th><th>Key</th><th>Folder</th></tr></thead><tbody>\n";
+            "<th>Platform name</th><th>Token</th><th>Table</th><th>Key</th><th>Folder</th>" +
+            (withBaseline_ ? "<th>Baseline folder</th><th>Change</th>" : "") + "</tr></thead><tbody>\n";
     out_ += rows_ + "</tbody></table></div>\n</details>\n</body></html>\n";
     Emit(0);
   }
 
  private:
+  bool withBaseline_;
   const std::vector<KitFinding>& findings_;
   std::string rows_;
   size_t listed_ = 0;
@@ -225,6 +268,6 @@ class PageWriter : public FleetWriter {
 
 }  // namespace
 
-std::unique_ptr<FleetWriter> MakePageWriter(const std::vector<KitFinding>& findings) {
-  return std::make_unique<PageWriter>(findings);
+std::unique_ptr<FleetWriter> MakePageWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings) {
+  return std::make_unique<PageWriter>(judge.baseline() != nullptr, findings);
 }

@@ -1,10 +1,13 @@
 // The outputs of a fleet, each written to standard output as the machines
 // come, in their order, with what needs the whole fleet (the summary, the
-// groups, the exit status) written after them.
+// groups, the changes from a baseline kit, the exit status) written after
+// them: csv_writer.cc, text_writer.cc, json_writer.cc and fleet_page.cc.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "check/kit_findings.h"
@@ -24,22 +27,29 @@ class FleetWriter {
   std::string out_;
 };
 
-// name,bios_version,platform_name,token,table,key,folder: a header, then one
-// row per machine.
-std::unique_ptr<FleetWriter> MakeCsvWriter();
+// name,bios_version,platform_name,token,table,key,folder (and, with a
+// baseline kit, baseline_folder,change): a header, then one row per machine.
+std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge);
 
-// The kit's findings, a row per machine in aligned columns, the summary and
-// the exit status.
-std::unique_ptr<FleetWriter> MakeTextWriter(const std::vector<KitFinding>& findings);
+// The kit's findings, a row per machine in aligned columns, the summary (and
+// the changes from a baseline kit) and the exit status.
+std::unique_ptr<FleetWriter> MakeTextWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings);
 
 // One object: {"machines", "summary", "findings", "exit_status"}.
-std::unique_ptr<FleetWriter> MakeJsonWriter(const KitSnapshot& kit, const std::vector<KitFinding>& findings);
+std::unique_ptr<FleetWriter> MakeJsonWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings);
 
 // One self-contained HTML page whose size is bounded whatever the number of
-// machines (fleet_page.cc).
-std::unique_ptr<FleetWriter> MakePageWriter(const std::vector<KitFinding>& findings);
+// machines.
+std::unique_ptr<FleetWriter> MakePageWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings);
 
-// The rows of the text output and the page: name, BIOS version, platform
-// name, token, table, key and folder (UTF-8; all but the name empty for a
-// machine that could not be read).
-std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement);
+// The cells of the text output's and the page's rows: name, BIOS version,
+// platform name, token, table, key and folder, and with a baseline kit its
+// folder and the change (UTF-8; all but the name empty for a machine that
+// could not be read).
+std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement, bool withBaseline);
+
+// The change words in the order the summaries give them.
+extern const char* const kChangeWords[5];
+
+// The moves of `summary`, the largest first.
+std::vector<std::pair<MachineMove, uint64_t>> LargestMoves(const FleetSummary& summary);

@@ -44,23 +44,24 @@ void TakeThisMachine(FleetRun& run) {
   TakeMachine(machine, &run);
 }
 
-std::unique_ptr<FleetWriter> MakeWriter(OutputFormat format, const KitSnapshot& kit,
+std::unique_ptr<FleetWriter> MakeWriter(OutputFormat format, const FleetJudge& judge,
                                         const std::vector<KitFinding>& findings) {
   switch (format) {
-    case OutputFormat::kCsv: return MakeCsvWriter();
-    case OutputFormat::kJson: return MakeJsonWriter(kit, findings);
-    case OutputFormat::kHtml: return MakePageWriter(findings);
+    case OutputFormat::kCsv: return MakeCsvWriter(judge);
+    case OutputFormat::kJson: return MakeJsonWriter(judge, findings);
+    case OutputFormat::kHtml: return MakePageWriter(judge, findings);
     case OutputFormat::kText: break;
   }
-  return MakeTextWriter(findings);
+  return MakeTextWriter(judge, findings);
 }
 
 }  // namespace
 
-int RunFleet(const CheckOptions& options, KitSnapshot& kit) {
+int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline) {
+  UseKit(kit);
   std::vector<KitFinding> findings = FindKitMistakes();
-  FleetJudge judge(kit, options.format == OutputFormat::kHtml);
-  std::unique_ptr<FleetWriter> writer = MakeWriter(options.format, kit, findings);
+  FleetJudge judge(kit, baseline, options.format == OutputFormat::kHtml);
+  std::unique_ptr<FleetWriter> writer = MakeWriter(options.format, judge, findings);
   FleetRun run{&judge, writer.get()};
   if (options.firmware.empty()) {
     TakeThisMachine(run);

@@ -6,6 +6,6 @@
 #include "check/kit_snapshot.h"
 
 // Judges every machine that `options.firmware` names (this machine when it
-// names none) by `kit`, the kit in use, and writes them in
-// `options.format`; returns the exit status.
-int RunFleet(const CheckOptions& options, KitSnapshot& kit);
+// names none) by `kit`, and by `baseline` unless it is null, and writes
+// them in `options.format`; returns the exit status, that of `kit`.
+int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline);

@@ -1,0 +1,102 @@
+#include "check/check_output.h"
+#include "check/json_text.h"
+#include "fleet/fleet_writers.h"
+
+namespace {
+
+class JsonWriter : public FleetWriter {
+ public:
+  JsonWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings)
+      : kit_(judge.kit()), baseline_(judge.baseline()), findings_(findings) {
+    out_ = "{\"machines\":[";
+  }
+
+  void Row(const FleetMachine& machine, const Judgement& judgement) override {
+    out_ += first_ ? "{\"name\":" : ",{\"name\":";
+    first_ = false;
+    AppendJsonUtf8(out_, machine.name);
+    if (judgement.pair == nullptr) {
+      out_ += ",\"error\":";
+      AppendJsonUtf8(out_, machine.error);
+    } else {
+      out_ += ",\"firmware\":";
+      AppendJsonString(out_, machine.firmware->c_str());
+      out_ += ",\"format\":";
+      AppendJsonUtf8(out_, machine.format);
+      out_ += ",\"kit\":";
+      AppendJsonString(out_, kit_.path.c_str());
+      out_ += ",\"bios_version\":";
+      AppendJsonUtf8(out_, machine.biosVersion);
+      out_ += ",\"platform_name\":";
+      if (machine.hasPlatform) {
+        AppendJsonUtf8(out_, machine.platformName);
+      } else {
+        out_ += "null";
+      }
+      AppendDecisionJson(out_, kit_, DecisionOf(*judgement.pair, false),
+                         {InstalledState::kNotChecked, InstalledState::kNotChecked},
+                         judgement.outcome == Outcome::kUndecided);
+      if (baseline_ != nullptr) {
+        AppendBaselineJson(out_, *baseline_, DecisionOf(*judgement.pair, true),
+                           judgement.baselineOutcome == Outcome::kUndecided);
+        out_ += std::string(",\"change\":\"") + ChangeWord(judgement) + "\"";
+      }
+    }
+    out_ += "}";
+    Emit();
+  }
+
+  void End(const FleetJudge& judge, int status) override {
+    FleetSummary summary = judge.Summary();
+    out_ += "],\"summary\":{\"machines\":" + std::to_string(summary.machines) + ",\"folders\":[";
+    bool first = true;
+    for (const auto& [folder, count] : summary.perFolder) {
+      out_ += first ? "{\"folder\":" : ",{\"folder\":";
+      first = false;
+      AppendJsonString(out_, folder.c_str());
+      out_ += ",\"machines\":" + std::to_string(count) + "}";
+    }
+    out_ += "],\"no_match\":" + std::to_string(summary.noMatch) +
+            ",\"undecided\":" + std::to_string(summary.undecided) +
+            ",\"unreadable\":" + std::to_string(summary.unreadable);
+    if (baseline_ != nullptr) AppendChanges(summary);
+    out_ += "},\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";
+    Emit(0);
+  }
+
+ private:
+  // ,"baseline_kit", "changes" {word: machines} and "moves" [{"from", "to",
+  // "machines", "change"}], the largest first.
+  void AppendChanges(const FleetSummary& summary) {
+    out_ += ",\"baseline_kit\":";
+    AppendJsonString(out_, baseline_->path.c_str());
+    out_ += ",\"changes\":{";
+    for (const char* word : kChangeWords) {
+      auto count = summary.changes.find(word);
+      out_ += std::string(word == kChangeWords[0] ? "\"" : ",\"") + word + "\":" +
+              std::to_string(count != summary.changes.end() ? count->second : 0);
+    }
+    out_ += "},\"moves\":[";
+    bool first = true;
+    for (const auto& [move, machines] : LargestMoves(summary)) {
+      out_ += first ? "{\"from\":" : ",{\"from\":";
+      first = false;
+      AppendJsonString(out_, move.from.empty() ? nullptr : move.from.c_str());
+      out_ += ",\"to\":";
+      AppendJsonString(out_, move.to.empty() ? nullptr : move.to.c_str());
+      out_ += ",\"machines\":" + std::to_string(machines) + ",\"change\":\"" + move.change + "\"}";
+    }
+    out_ += "]";
+  }
+
+  const KitSnapshot& kit_;
+  const KitSnapshot* baseline_;
+  const std::vector<KitFinding>& findings_;
+  bool first_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<FleetWriter> MakeJsonWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings) {
+  return std::make_unique<JsonWriter>(judge, findings);
+}

@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <utility>
+
+#include "check/check_output.h"
+#include "check/json_text.h"
+#include "common/utf8.h"
+#include "fleet/fleet_writers.h"
+
+namespace {
+
+// Rows of the text output aligned to the widest cells among the first of
+// them; later rows keep those widths.
+constexpr size_t kAlignedRows = 1000;
+
+std::string ConsoleCell(std::string_view utf8) { return ConsoleText(WideFromUtf8(utf8).c_str()); }
+
+class TextWriter : public FleetWriter {
+ public:
+  TextWriter(bool withBaseline, const std::vector<KitFinding>& findings)
+      : withBaseline_(withBaseline),
+        rows_{{{"NAME", "BIOS VERSION", "PLATFORM NAME", "TOKEN", "TABLE", "KEY", "FOLDER"}, ""}},
+        widths_(withBaseline ? 9 : 7, 0) {
+    if (withBaseline) rows_[0].first.insert(rows_[0].first.end(), {"BASELINE FOLDER", "CHANGE"});
+    out_ = FindingsText(findings);
+  }
+
+  void Row(const FleetMachine& machine, const Judgement& judgement) override {
+    std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
+    std::transform(cells.begin(), cells.end(), cells.begin(), ConsoleCell);
+    std::string error(judgement.pair == nullptr ? machine.error : "");
+    if (rows_.size() <= kAlignedRows) {
+      rows_.push_back({cells, error});
+      if (rows_.size() > kAlignedRows) Align();
+    } else {
+      Line(cells, error);
+    }
+  }
+
+  void End(const FleetJudge& judge, int status) override {
+    if (rows_.size() <= kAlignedRows) Align();
+    FleetSummary summary = judge.Summary();
+    out_ += "Summary:\n";
+    for (const auto& [folder, count] : summary.perFolder) {
+      out_ += "  " + std::to_string(count) + " in " + ConsoleText(folder.c_str()) + "\n";
+    }
+    out_ += "  " + std::to_string(summary.noMatch) + " with no match\n";
+    if (summary.undecided > 0) {
+      out_ += "  " + std::to_string(summary.undecided) + " undecided (the export gives no platform names)\n";
+    }
+    if (summary.unreadable > 0) out_ += "  " + std::to_string(summary.unreadable) + " unreadable\n";
+    if (withBaseline_) {
+      out_ += "Changes from the baseline kit " + ConsoleText(judge.baseline()->path.c_str()) + ":\n";
+      for (const char* word : kChangeWords) {
+        auto count = summary.changes.find(word);
+        if (count != summary.changes.end()) out_ += "  " + std::to_string(count->second) + " " + word + "\n";
+      }
+      for (const auto& [move, machines] : LargestMoves(summary)) {
+        out_ += "  " + std::to_string(machines) + " from " + FolderText(move.from) + " to " +
+                FolderText(move.to) + ": " + move.change + "\n";
+      }
+    }
+    out_ += "Exit status: " + std::to_string(status) + "\n";
+    Emit(0);
+  }
+
+ private:
+  // Sets the widths from the rows held and writes them.
+  void Align() {
+    for (const auto& [cells, error] : rows_) {
+      for (size_t i = 0; i < cells.size(); ++i) widths_[i] = std::max(widths_[i], cells[i].size());
+    }
+    for (const auto& [cells, error] : rows_) Line(cells, error);
+    rows_.clear();
+  }
+
+  // A row in the columns, or a machine's name and its error.
+  void Line(const std::vector<std::string>& cells, const std::string& error) {
+    std::string line;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      line += cells[i];
+      if (i + 1 < cells.size()) line += std::string(std::max(widths_[i], cells[i].size()) - cells[i].size() + 2, ' ');
+    }
+    if (!error.empty()) line = cells[0] + "  error: " + ConsoleCell(error);
+    out_ += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+    Emit();
+  }
+
+  static std::string FolderText(const std::wstring& folder) {
+    return folder.empty() ? "no folder" : ConsoleText(folder.c_str());
+  }
+
+  bool withBaseline_;
+  std::vector<std::pair<std::vector<std::string>, std::string>> rows_;
+  std::vector<size_t> widths_;
+};
+
+}  // namespace
+
+std::unique_ptr<FleetWriter> MakeTextWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings) {
+  return std::make_unique<TextWriter>(judge.baseline() != nullptr, findings);
+}
