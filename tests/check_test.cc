@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "inventory/firmware_file.h"
 #include "fleet/fleet_judge.h"
 #include "check/json_text.h"
@@ -418,6 +420,62 @@ INSTANTIATE_TEST_SUITE_P(
                    {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
                    "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane\nPC2,,,,,,\n",
                    "{\"name\":\"PC2\",\"error\":\"line 3 of standard input lacks its cells\"}"}),
+    CaseName());
+
+struct ChangeCase {
+  const char* name;
+  std::wstring oldTable;  // the baseline kit, in C:\Old
+  std::map<std::wstring, std::string> oldMaps;  // by path in the kit
+  std::wstring newTable;  // the kit, in C:\New
+  std::map<std::wstring, std::string> newMaps;
+  std::wstring linkedOutside;  // a folder of the new kit that is a link to one outside it
+  std::string change;
+};
+
+void PrintTo(const ChangeCase& c, std::ostream* os) { *os << c.name; }
+
+class ChangeTest : public CheckTest, public ::testing::WithParamInterface<ChangeCase> {};
+
+// What the installer would put in place under each kit is compared, not the
+// folders' names: the machine is ABC12.0105 with the platform name Morlane.
+TEST_P(ChangeTest, ComparesWhatTheInstallerPutsInPlace) {
+  const ChangeCase& c = GetParam();
+  Fake().files[kDump] = {AsText(RawSmbiosBlock(kTable))};
+  SetProfileFile(L"C:\\Old\\KORVPlatformTable.ini", AnsiBytes(c.oldTable));
+  SetProfileFile(L"C:\\New\\KORVPlatformTable.ini", AnsiBytes(c.newTable));
+  for (const auto& [path, bytes] : c.oldMaps) Fake().files[L"C:\\Old\\" + path] = {bytes};
+  for (const auto& [path, bytes] : c.newMaps) Fake().files[L"C:\\New\\" + path] = {bytes};
+  if (!c.linkedOutside.empty()) {
+    Fake().links[L"C:\\New\\" + c.linkedOutside] = L"C:\\Outside";
+    Fake().files[L"C:\\Outside\\ThermalMap_AC.ini"] = {"AC"};
+    Fake().files[L"C:\\Outside\\ThermalMap_DC.ini"] = {"DC"};
+  }
+  std::string csv;
+  Check({L"--kit", L"C:\\New", L"--baseline-kit", L"C:\\Old", L"--firmware", kDump, L"--format", L"csv"}, csv);
+  EXPECT_EQ(csv.substr(csv.rfind(',') + 1), c.change + "\n") << csv;
+}
+
+const std::wstring kAbc12 = std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=1\n1=ABC12\n";
+const std::map<std::wstring, std::string> kAbc12Maps = {{L"ABC12\\ThermalMap_AC.ini", "AC"},
+                                                        {L"ABC12\\ThermalMap_DC.ini", "DC"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    Kits, ChangeTest,
+    ::testing::Values(
+        ChangeCase{"SameBytesUnderAnotherFolder", kAbc12, kAbc12Maps,
+                   std::wstring(kTag) + L"[DMI_Type130_Table]\nTOTAL_NUM=1\n1=Morlane\n",
+                   {{L"Morlane\\ThermalMap_AC.ini", "AC"}, {L"Morlane\\ThermalMap_DC.ini", "DC"}}, L"",
+                   "unchanged"},
+        ChangeCase{"OnlyOneMapChanged", kAbc12, kAbc12Maps, kAbc12,
+                   {{L"ABC12\\ThermalMap_AC.ini", "AC tuned"}, {L"ABC12\\ThermalMap_DC.ini", "DC"}}, L"",
+                   "changed"},
+        ChangeCase{"MapMissingFromTheNewFolder", kAbc12, kAbc12Maps, kAbc12, {{L"ABC12\\ThermalMap_AC.ini", "AC"}},
+                   L"", "changed"},
+        ChangeCase{"BaselineTagFails", L"[Version]\nVer=Morlane_V4.0.0.3\n", {}, kAbc12, kAbc12Maps, L"", "added"},
+        ChangeCase{"EntryDropped", kAbc12, kAbc12Maps, std::wstring(kTag), {}, L"", "removed"},
+        // The installer never installs a map from outside its kit: the same
+        // bytes are no map at all.
+        ChangeCase{"MapsOutsideTheKit", kAbc12, kAbc12Maps, kAbc12, {}, L"ABC12", "removed"}),
     CaseName());
 
 TEST_F(CheckTest, CommandLineErrorsExitThree) {
