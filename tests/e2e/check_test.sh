@@ -155,8 +155,21 @@ STDIN=$kit/bios.csv check_in "$kit" --firmware dumps --firmware - --format html
 STDIN=$kit/bios.csv same_as_native "fleet, HTML, the export on standard input" "$kit" --firmware dumps --firmware - --format html
 check "fleet, HTML: the export's rows from standard input" "1 1" \
   "$(grep -c '<td>PC, 1</td>' "$kit/stdout") $(grep -c 'BIOS V3.0</td>' "$kit/stdout")"
+# Before a kit ships: the example kit's next release (an entry added, one
+# dropped, a map edited) against it, over a crafted fleet.
 cp -r "$repo/examples/kit" "$work/example"
-cp "$CHECKER_EXE" "$work/raw.bin" "$work/example/"
-check_in "$work/example" --firmware raw.bin --format json
-same_as_native "example kit, JSON" "$work/example" --firmware raw.bin --format json
+cp -r "$repo/examples/kit" "$work/shipping"
+printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
+  >"$work/shipping/KORVPlatformTable.ini"
+rm -r "$work/shipping/MRL02"
+cp -r "$repo/examples/kit/MRL01" "$work/shipping/QX70"
+printf '; tuned\r\n' >>"$work/shipping/MRL01/ThermalMap_AC.ini"
+python3 "$repo/scripts/make-fleet.py" "$work/shipping/dumps" 36
+cp "$CHECKER_EXE" "$work/shipping/"
+check_in "$work/shipping" --baseline-kit ../example --firmware dumps --format csv
+same_as_native "a plan against the example kit, CSV" "$work/shipping" --baseline-kit ../example --firmware dumps --format csv
+check "a plan: the changes of the machines" "36 added:2 changed:4 removed:2 unchanged:28" \
+  "$(python3 -c 'import collections, csv, sys
+rows = list(csv.DictReader(open(sys.argv[1], newline="")))
+print(len(rows), " ".join("%s:%d" % item for item in sorted(collections.Counter(r["change"] for r in rows).items())))' "$work/shipping/stdout")"
 finish

@@ -78,6 +78,27 @@ status=0
 check "an export without platform names: one folder, one undecided, exit 1, said once" \
   "1 1 1 1" "$(json "$work/out" "' '.join(map(str, [len(d['summary']['folders']), d['summary']['undecided'], d['exit_status']]))") $(grep -c 'no platform names' "$work/err")"
 
+# Before a kit ships: the example kit against a copy with an entry added
+# (QX70, the maps of MRL01), one dropped (MRL02) and one map edited
+# (MRL01's AC), over a crafted fleet.
+cp -r "$repo/examples/kit" "$work/shipping"
+printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
+  >"$work/shipping/KORVPlatformTable.ini"
+rm -r "$work/shipping/MRL02"
+cp -r "$repo/examples/kit/MRL01" "$work/shipping/QX70"
+printf '; tuned\r\n' >>"$work/shipping/MRL01/ThermalMap_AC.ini"
+python3 "$repo/scripts/make-fleet.py" "$work/dumps" 36
+plan() { "$NATIVE_CHECKER" --kit "$work/shipping" --baseline-kit "$repo/examples/kit" --firmware "$work/dumps" "$@" 2>/dev/null || true; }
+plan --format csv >"$work/plan.csv"
+check "a plan as CSV: the changes of each machine" "added 2|changed 4|removed 2|unchanged 28" \
+  "$(python3 -c 'import collections, csv, sys
+counts = collections.Counter(row["change"] for row in csv.DictReader(open(sys.argv[1])))
+print("|".join("%s %d" % item for item in sorted(counts.items())))' "$work/plan.csv")"
+plan --format json >"$work/plan.json"
+check "a plan as JSON: the counts and the moves" \
+  "{'unchanged': 28, 'added': 2, 'removed': 2, 'changed': 4, 'undecided': 0} MRL01>MRL01:4:changed None>QX70:2:added MRL02>None:2:removed" \
+  "$(json "$work/plan.json" "str(d['summary']['changes']) + ' ' + ' '.join('%s>%s:%d:%s' % (m['from'], m['to'], m['machines'], m['change']) for m in d['summary']['moves'])")"
+
 deb=$(ls "$repo"/build/linux/thermalmapcheck_*_amd64.deb)
 check "the package holds the program and its README" \
   "./usr/bin/thermalmapcheck ./usr/share/doc/thermalmapcheck/README.md" \
