@@ -8,6 +8,9 @@
 # the peak memory of each (GNU time's %M). The inventories come from a
 # fixed seed (scripts/make-inventory.py); the kit is examples/kit. Needs the
 # linux build (cmake --preset linux && cmake --build --preset linux).
+# It also times a plan against a baseline kit (the example kit's next
+# release: an entry added, one dropped, a map edited) against the same run
+# without one.
 # Usage: scripts/measure-inventory.sh [PAIRS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,6 +20,12 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r examples/kit "$work/kit"
 kit=$work/kit
+cp -r examples/kit "$work/next"
+printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
+  >"$work/next/KORVPlatformTable.ini"
+rm -r "$work/next/MRL02"
+cp -r examples/kit/MRL01 "$work/next/QX70"
+printf 'FanCurve=quiet\r\n' >>"$work/next/MRL01/ThermalMap_AC.ini"
 echo "making the inventories"
 python3 scripts/make-inventory.py "$work/10m.csv" 10000000 2000
 python3 scripts/make-inventory.py "$work/1m-distinct.csv" 1000000 100000 --distinct
@@ -51,19 +60,20 @@ run() {
 }
 median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
 
-# compare NAME CHECKER_COMMAND MAWK_COMMAND
+# compare NAME COMMAND OTHER_COMMAND [OTHER_NAME]: the first's time over the
+# other's.
 compare() {
-  local name=$1 ratios=() peaks=() awk_peaks=()
+  local name=$1 other=${4:-mawk} ratios=() peaks=() other_peaks=()
   run "$2" >/dev/null
   run "$3" >/dev/null
   for ((i = 1; i <= pairs; ++i)); do
-    read -r check_time check_peak < <(run "$2")
-    read -r awk_time awk_peak < <(run "$3")
-    ratios+=("$(python3 -c "print(round($check_time / $awk_time, 3))")")
-    peaks+=("$check_peak") awk_peaks+=("$awk_peak")
-    echo "$name, pair $i: checker $check_time s ($check_peak KB), mawk $awk_time s ($awk_peak KB)"
+    read -r time peak < <(run "$2")
+    read -r other_time other_peak < <(run "$3")
+    ratios+=("$(python3 -c "print(round($time / $other_time, 3))")")
+    peaks+=("$peak") other_peaks+=("$other_peak")
+    echo "$name, pair $i: checker $time s ($peak KB), $other $other_time s ($other_peak KB)"
   done
-  echo "$name: median ratio $(median "${ratios[@]}"), peak memory $(median "${peaks[@]}") KB against mawk's $(median "${awk_peaks[@]}") KB"
+  echo "$name: median ratio $(median "${ratios[@]}"), peak memory $(median "${peaks[@]}") KB against $other's $(median "${other_peaks[@]}") KB"
 }
 
 join="mawk -v kit=$kit -f $work/join.awk $kit/KORVPlatformTable.ini"
@@ -73,6 +83,10 @@ compare "10,000,000 rows, 2,000 pairs, standard input" \
   "$checker --kit $kit --firmware - --format csv <$work/10m.csv" "$join - <$work/10m.csv"
 compare "1,000,000 rows, every version distinct, 100,000 pairs" \
   "$checker --kit $kit --firmware $work/1m-distinct.csv --format csv" "$join $work/1m-distinct.csv"
+
+compare "1,000,000 rows, a plan against a baseline kit" \
+  "$checker --kit $work/next --baseline-kit $kit --firmware $work/1m-distinct.csv --format csv" \
+  "$checker --kit $work/next --firmware $work/1m-distinct.csv --format csv" "the run without a baseline"
 
 read -r page_time page_peak < <(run "$checker --kit $kit --firmware $work/10m.csv --format html >$work/page.html")
 echo "the page of 10,000,000 machines: $(stat -c %s "$work/page.html") bytes, written in $page_time s with $page_peak KB"

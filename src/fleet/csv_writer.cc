@@ -52,6 +52,8 @@ class CsvWriter : public FleetWriter {
 
  private:
   void Put(std::string_view text) {
+    // An empty view may have no bytes to point at.
+    if (text.empty()) return;
     if (used_ + text.size() > sizeof buffer_) Flush();
     if (text.size() > sizeof buffer_) {
       std::fwrite(text.data(), 1, text.size(), stdout);

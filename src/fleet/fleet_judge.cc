@@ -25,7 +25,7 @@ constexpr size_t kNamesPerGroup = 5;
 std::string_view SelectionText(std::string_view text, bool token, std::string& held) {
   // UTF-8 never takes fewer bytes than UTF-16 units, so shorter text is
   // held whole.
-  if (text.size() < ArraySize(BiosVersionText) && std::memchr(text.data(), 0, text.size()) == nullptr) {
+  if (text.size() < ArraySize(BiosVersionText) && text.find('\0') == std::string_view::npos) {
     if (!token) return text;
     size_t start = text.find_first_not_of('.');
     return start == std::string_view::npos ? std::string_view() : text.substr(start, text.find('.', start) - start);
