@@ -21,12 +21,12 @@ std::string MatchCells(const KitDecision& decision) {
 
 const PairVerdict& KitVerdicts::Decide(const wchar_t* biosVersion, const wchar_t* platformName) {
   const KitMatch* match = &Match(kit_, matches_, biosVersion, platformName);
-  const KitMatch* baseline =
+  const KitMatch* before =
       baseline_ != nullptr ? &Match(*baseline_, baselineMatches_, biosVersion, platformName) : nullptr;
-  auto [known, added] = verdicts_.try_emplace({match, baseline});
+  auto [known, added] = verdicts_.try_emplace({match, before});
   if (added) {
-    known->second = {match, baseline,
-                     baseline != nullptr ? ChangeBetween(baseline->decision, match->decision) : KitChange::kUnchanged};
+    known->second = {match, before,
+                     before != nullptr ? ChangeBetween(before->decision, match->decision) : KitChange::kUnchanged};
   }
   return known->second;
 }
