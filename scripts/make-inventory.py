@@ -5,9 +5,10 @@ The machines share PAIRS distinct pairs of BIOS version token and platform
 name, drawn from a fixed seed: tokens shaped like real ones (the example
 kit's MRL01 and MRL02 among them) and platform names such as Morlane-S,
 Intel AMT's "Null String" or none. Each row's BIOS version is its token with
-a revision; with --distinct every row's BIOS version is its own.
+one of REVISIONS revisions (default 10000); with --distinct every row's BIOS
+version is its own.
 
-Usage: scripts/make-inventory.py FILE ROWS PAIRS [--distinct]
+Usage: scripts/make-inventory.py FILE ROWS PAIRS [REVISIONS | --distinct]
 """
 import random
 import sys
@@ -29,6 +30,7 @@ def pairs(count, rng):
 def main():
     path, rows, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
     distinct = "--distinct" in sys.argv[4:]
+    revisions = int(sys.argv[4]) if len(sys.argv) > 4 and not distinct else 10000
     rng = random.Random(20261209)
     known = pairs(count, rng)
     with open(path, "w", newline="") as out:
@@ -36,7 +38,7 @@ def main():
         lines = []
         for i in range(rows):
             token, platform = known[rng.randrange(count)]
-            revision = "%08d" % i if distinct else "%04d" % rng.randrange(10000)
+            revision = "%08d" % i if distinct else "%04d" % rng.randrange(revisions)
             lines.append("PC%08d,%s.%s,%s\n" % (i, token, revision, platform))
             if len(lines) == 100000:
                 out.write("".join(lines))
