@@ -1,19 +1,10 @@
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
+#include "fleet/csv_bytes.h"
 #include "fleet/fleet_writers.h"
 
 namespace {
-
-// The characters that a CSV field holds only within quotes.
-struct CsvQuoted {
-  bool quoted[256] = {};
-  constexpr CsvQuoted() {
-    for (unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = true;
-  }
-};
-constexpr CsvQuoted kCsvQuoted;
 
 // Rows go through a buffer of their own: a fleet may have millions.
 class CsvWriter : public FleetWriter {
@@ -31,21 +22,21 @@ class CsvWriter : public FleetWriter {
       Put(withBaseline_ ? ",,,,,,,,\n" : ",,,,,,\n");
       return;
     }
-    Put(",");
+    PutChar(',');
     PutField(machine.biosVersion, plain);
-    Put(",");
+    PutChar(',');
     if (machine.hasPlatform) PutField(machine.platformName, plain);
-    Put(",");
+    PutChar(',');
     PutField(PairToken(*judgement.pair), plain);
     const PairVerdict& verdict = *judgement.pair->verdict;
     Put(judgement.outcome == Outcome::kUndecided ? ",,," : verdict.match->csvCells);
     if (withBaseline_) {
-      Put(",");
-      Put(judgement.baselineOutcome == Outcome::kUndecided ? "" : verdict.baseline->csvFolder);
-      Put(",");
+      PutChar(',');
+      if (judgement.baselineOutcome != Outcome::kUndecided) Put(verdict.baseline->csvFolder);
+      PutChar(',');
       Put(ChangeWord(judgement));
     }
-    Put("\n");
+    PutChar('\n');
   }
 
   void End(const FleetJudge&, int) override { Flush(); }
@@ -63,10 +54,14 @@ class CsvWriter : public FleetWriter {
     used_ += text.size();
   }
 
+  void PutChar(char c) {
+    if (used_ == sizeof buffer_) Flush();
+    buffer_[used_++] = c;
+  }
+
   // `text` as a CSV field; `plain` text needs no quotes.
   void PutField(std::string_view text, bool plain) {
-    if (plain || std::none_of(text.begin(), text.end(),
-                              [](char c) { return kCsvQuoted.quoted[static_cast<uint8_t>(c)]; })) {
+    if (plain || FindCsvSpecial(text.data(), text.data() + text.size()) == text.data() + text.size()) {
       Put(text);
       return;
     }

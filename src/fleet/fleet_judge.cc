@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <numeric>
 #include <tuple>
 
 #include "check/machine_check.h"
@@ -25,10 +24,16 @@ constexpr size_t kNamesPerGroup = 5;
 std::string_view SelectionText(std::string_view text, bool token, std::string& held) {
   // UTF-8 never takes fewer bytes than UTF-16 units, so shorter text is
   // held whole.
-  if (text.size() < ArraySize(BiosVersionText) && text.find('\0') == std::string_view::npos) {
-    if (!token) return text;
-    size_t start = text.find_first_not_of('.');
-    return start == std::string_view::npos ? std::string_view() : text.substr(start, text.find('.', start) - start);
+  if (text.size() < ArraySize(BiosVersionText)) {
+    if (!token) return text.substr(0, text.find('\0'));
+    // Leading dots are passed over; the token ends at a dot, or where a zero
+    // character ends the text.
+    const char* end = text.data() + text.size();
+    const char* start = text.data();
+    while (start < end && *start == '.') ++start;
+    const char* stop = start;
+    while (stop < end && *stop != '.' && *stop != '\0') ++stop;
+    return {start, static_cast<size_t>(stop - start)};
   }
   wchar_t buffer[ArraySize(BiosVersionText)];
   CopyUtf8AsWide(text, buffer, ArraySize(buffer));
@@ -37,14 +42,26 @@ std::string_view SelectionText(std::string_view text, bool token, std::string& h
   return held;
 }
 
-// A pair's key is its token, a zero byte and its platform name: FNV-1a of
-// those bytes.
+// `hash` with the bytes of `text` mixed in, eight at a time.
+uint64_t MixIn(uint64_t hash, std::string_view text) {
+  auto mix = [](uint64_t value, uint64_t word) {
+    value = (value ^ word) * 0x9E3779B97F4A7C15u;
+    return value ^ value >> 29;
+  };
+  size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + at, 8);
+    hash = mix(hash, word);
+  }
+  uint64_t rest = 0;
+  for (size_t i = at; i < text.size(); ++i) rest |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * (i - at));
+  return mix(hash, rest ^ uint64_t{text.size()} << 56);
+}
+
+// A pair's key is its token and its platform name.
 uint64_t HashKey(std::string_view token, std::string_view platform) {
-  auto add = [](uint64_t hash, char c) { return (hash ^ static_cast<uint8_t>(c)) * 1099511628211u; };
-  uint64_t hash = std::accumulate(token.begin(), token.end(), uint64_t{14695981039346656037u}, add);
-  hash = std::accumulate(platform.begin(), platform.end(), add(hash, '\0'), add);
-  // The table takes its slot from the low bits.
-  return hash ^ hash >> 29;
+  return MixIn(MixIn(0x243F6A8885A308D3u, token), platform);
 }
 
 // The name of `folder` in kit `kit`, as its entry names it ("." for the kit

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/utf8.h"
+#include "fleet/csv_bytes.h"
 
 namespace {
 
@@ -23,28 +24,6 @@ std::string HeaderName(std::string cell) {
   std::transform(cell.begin(), cell.end(), cell.begin(),
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
   return cell;
-}
-
-// The characters that end a run of an unquoted cell's characters.
-struct PlainRunEnds {
-  bool ends[256] = {};
-  constexpr PlainRunEnds() {
-    for (unsigned char c : {',', '"', '\r', '\n'}) ends[c] = true;
-  }
-};
-constexpr PlainRunEnds kPlainRunEnds;
-
-// Whether `count` bytes at `bytes` are all ASCII, eight at a time.
-bool AllAscii(const char* bytes, size_t count) {
-  uint64_t high = 0;
-  size_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    high |= word;
-  }
-  for (; i < count; ++i) high |= static_cast<uint8_t>(bytes[i]);
-  return (high & 0x8080808080808080u) == 0;
 }
 
 struct MemoryBytes {
@@ -163,28 +142,17 @@ bool InventoryReader::ReadLineInPlace() {
     skipLineFeed_ = false;
     if (text_[textAt_] == '\n') ++textAt_;
   }
+  size_t lineFeed = text_.find('\n', textAt_);
+  if (skipLineFeed_ || lineFeed == std::string::npos) return false;
   const char* line = text_.data() + textAt_;
-  const char* end = text_.data() + text_.size();
-  // One pass to the line's end: its commas end cells; a quote, or a
-  // carriage return that is not before the line feed, needs the whole rules.
-  const char* at = line;
-  for (; at < end; ++at) {
-    if (!kPlainRunEnds.ends[static_cast<uint8_t>(*at)]) continue;
-    if (*at == ',') {
-      cellEnds_.push_back(static_cast<size_t>(at - line));
-    } else if (*at == '\n' || (*at == '\r' && at + 1 < end && at[1] == '\n')) {
-      break;
-    } else {
-      cellEnds_.clear();
-      return false;
-    }
-  }
-  auto cells = static_cast<size_t>(at - line);
-  if (skipLineFeed_ || at == end || cells > kLongestInventoryRow) {
+  size_t length = lineFeed - textAt_ + 1;
+  size_t cells = length > 1 && text_[lineFeed - 1] == '\r' ? length - 2 : length - 1;
+  // Commas end cells; a quote, or a carriage return that is not before the
+  // line feed, needs the whole rules.
+  if (cells > kLongestInventoryRow || !FindCommas(line, cells, cellEnds_)) {
     cellEnds_.clear();
     return false;
   }
-  size_t length = cells + (*at == '\r' ? 2 : 1);
   cellEnds_.push_back(cells);
   recordData_ = line;
   recordSize_ = cells;
@@ -232,8 +200,7 @@ bool InventoryReader::ReadRecordCopied() {
         continue;
       }
     }
-    size_t stop = textAt_;
-    while (stop < end && !kPlainRunEnds.ends[static_cast<uint8_t>(text[stop])]) ++stop;
+    auto stop = static_cast<size_t>(FindCsvSpecial(text + textAt_, text + end) - text);
     if (stop > textAt_) {
       AppendToRecord(text + textAt_, stop - textAt_);
       textAt_ = stop;
