@@ -2,31 +2,16 @@
 // sizes the first byte sets. Any difference between the two readings, a row
 // whose texts are not UTF-8, or a row that is neither whole nor reported as
 // lacking its cells aborts.
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/utf8.h"
 #include "fleet/inventory_reader.h"
+#include "tests/pieces_reader.h"
 
 namespace {
-
-struct Pieces {
-  const std::string* bytes;
-  size_t at;
-  size_t piece;
-};
-
-size_t ReadPieces(void* context, char* buffer, size_t size) {
-  auto* pieces = static_cast<Pieces*>(context);
-  size_t count = std::min({size, pieces->piece, pieces->bytes->size() - pieces->at});
-  std::memcpy(buffer, pieces->bytes->data() + pieces->at, count);
-  pieces->at += count;
-  return count;
-}
 
 bool IsUtf8(std::string_view text) {
   for (size_t i = 0; i < text.size();) {

@@ -20,12 +20,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -r examples/kit "$work/kit"
 kit=$work/kit
-cp -r examples/kit "$work/next"
-printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
-  >"$work/next/KORVPlatformTable.ini"
-rm -r "$work/next/MRL02"
-cp -r examples/kit/MRL01 "$work/next/QX70"
-printf 'FanCurve=quiet\r\n' >>"$work/next/MRL01/ThermalMap_AC.ini"
+scripts/make-next-kit.sh "$work/next"
 echo "making the inventories"
 python3 scripts/make-inventory.py "$work/10m.csv" 10000000 2000
 python3 scripts/make-inventory.py "$work/1m-distinct.csv" 1000000 100000 --distinct

@@ -2,28 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 
+#include "tests/pieces_reader.h"
 #include "tests/smbios_fixtures.h"
 
 namespace {
-
-// An export handed over in pieces of `piece` bytes, so that every boundary
-// between reads is crossed somewhere.
-struct Pieces {
-  const std::string* bytes;
-  size_t at;
-  size_t piece;
-};
-
-size_t ReadPieces(void* context, char* buffer, size_t size) {
-  auto* pieces = static_cast<Pieces*>(context);
-  size_t count = std::min({size, pieces->piece, pieces->bytes->size() - pieces->at});
-  std::memcpy(buffer, pieces->bytes->data() + pieces->at, count);
-  pieces->at += count;
-  return count;
-}
 
 std::string Utf16(const std::u16string& text, bool little) {
   std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";

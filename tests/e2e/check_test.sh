@@ -158,12 +158,7 @@ check "fleet, HTML: the export's rows from standard input" "1 1" \
 # Before a kit ships: the example kit's next release (an entry added, one
 # dropped, a map edited) against it, over a crafted fleet.
 cp -r "$repo/examples/kit" "$work/example"
-cp -r "$repo/examples/kit" "$work/shipping"
-printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
-  >"$work/shipping/KORVPlatformTable.ini"
-rm -r "$work/shipping/MRL02"
-cp -r "$repo/examples/kit/MRL01" "$work/shipping/QX70"
-printf '; tuned\r\n' >>"$work/shipping/MRL01/ThermalMap_AC.ini"
+bash "$repo/scripts/make-next-kit.sh" "$work/shipping"
 python3 "$repo/scripts/make-fleet.py" "$work/shipping/dumps" 36
 cp "$CHECKER_EXE" "$work/shipping/"
 check_in "$work/shipping" --baseline-kit ../example --firmware dumps --format csv

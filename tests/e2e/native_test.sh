@@ -81,12 +81,7 @@ check "an export without platform names: one folder, one undecided, exit 1, said
 # Before a kit ships: the example kit against a copy with an entry added
 # (QX70, the maps of MRL01), one dropped (MRL02) and one map edited
 # (MRL01's AC), over a crafted fleet.
-cp -r "$repo/examples/kit" "$work/shipping"
-printf '[Version]\r\nVer=Morlane_V4.0.0.4\r\n[DMI_Type0_Table]\r\nTOTAL_NUM=2\r\n1=MRL01\r\n2=QX70\r\n[DMI_Type130_Table]\r\nTOTAL_NUM=1\r\n1=Morlane-S\r\n' \
-  >"$work/shipping/KORVPlatformTable.ini"
-rm -r "$work/shipping/MRL02"
-cp -r "$repo/examples/kit/MRL01" "$work/shipping/QX70"
-printf '; tuned\r\n' >>"$work/shipping/MRL01/ThermalMap_AC.ini"
+bash "$repo/scripts/make-next-kit.sh" "$work/shipping"
 python3 "$repo/scripts/make-fleet.py" "$work/dumps" 36
 plan() { "$NATIVE_CHECKER" --kit "$work/shipping" --baseline-kit "$repo/examples/kit" --firmware "$work/dumps" "$@" 2>/dev/null || true; }
 plan --format csv >"$work/plan.csv"
