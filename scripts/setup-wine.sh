@@ -3,7 +3,7 @@
 # prefix for every run. Safe to rerun: each step checks before it acts.
 # Usage: scripts/setup-wine.sh PREFIX_DIR
 set -euo pipefail
-prefix=${1:?usage: setup-wine.sh PREFIX_DIR}
+prefix=$(realpath -m "${1:?usage: setup-wine.sh PREFIX_DIR}")
 
 # A kernel that cannot execute i386 ELF binaries needs qemu-user for 32-bit Wine.
 if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then

@@ -1,6 +1,7 @@
 #include "tests/fake_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwctype>
 #include <memory>
 
@@ -312,6 +313,8 @@ void* GetStdInputHandle() {
 }
 
 bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
+
+void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   // The current folder is C:\Work; a path with a drive is full already.

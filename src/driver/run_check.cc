@@ -20,16 +20,18 @@
 
 namespace {
 
-void Write(FILE* stream, const std::string& text) { std::fwrite(text.data(), 1, text.size(), stream); }
+void Print(const std::string& text) { platform::WriteStandardOutput(text.data(), text.size()); }
+
+void PrintError(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 
 int Fail(const std::string& message) {
-  Write(stderr, "ThermalMapCheck: " + message + "\n");
+  PrintError("ThermalMapCheck: " + message + "\n");
   return 3;
 }
 
 int UsageError(const std::string& message) {
-  Write(stderr, "ThermalMapCheck: " + message + "\n");
-  Write(stderr, kCheckUsage);
+  PrintError("ThermalMapCheck: " + message + "\n");
+  PrintError(kCheckUsage);
   return 3;
 }
 
@@ -53,8 +55,8 @@ int DumpThisMachine(const std::wstring& path) {
     platform::DeleteFileW(temporary.c_str());
     return Fail(name + ": cannot be written");
   }
-  std::printf("Wrote this machine's table (%u bytes, a RawSMBIOSData block) to %s\n",
-              static_cast<unsigned>(size), name.c_str());
+  Print("Wrote this machine's table (" + std::to_string(size) + " bytes, a RawSMBIOSData block) to " +
+                    name + "\n");
   return 0;
 }
 
@@ -82,7 +84,7 @@ int RunCheck(wchar_t** argv) {
   std::string error;
   if (ParseCheckOptions(argv, options, error) != 0) return UsageError(error);
   if (options.help) {
-    Write(stdout, kCheckUsage);
+    Print(kCheckUsage);
     return 0;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
@@ -93,7 +95,7 @@ int RunCheck(wchar_t** argv) {
   if (ReadKit(options.kit, kit) != 0) return 3;
   if (withBaseline && (!baseline.tableExists || !baseline.tagOk)) {
     // The installer installs nothing from such a kit, and the plan says so once.
-    Write(stderr, "ThermalMapCheck: the baseline kit " + ConsoleText(baseline.path.c_str()) +
+    PrintError("ThermalMapCheck: the baseline kit " + ConsoleText(baseline.path.c_str()) +
                       (baseline.tableExists ? "'s tag fails" : " has no KORVPlatformTable.ini") +
                       ", so the installer installs nothing from it\n");
   }
@@ -142,7 +144,7 @@ int RunCheck(wchar_t** argv) {
   UseKit(kit);
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
-  Write(stdout, options.format == OutputFormat::kJson ? MachineCheckJson(check)
+  Print(options.format == OutputFormat::kJson ? MachineCheckJson(check)
                                                      : MachineCheckText(check));
   return check.exitStatus;
 }

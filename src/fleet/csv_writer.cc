@@ -1,8 +1,8 @@
-#include <cstdio>
 #include <cstring>
 
 #include "fleet/csv_bytes.h"
 #include "fleet/fleet_writers.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ class CsvWriter : public FleetWriter {
     if (text.empty()) return;
     if (used_ + text.size() > sizeof buffer_) Flush();
     if (text.size() > sizeof buffer_) {
-      std::fwrite(text.data(), 1, text.size(), stdout);
+      platform::WriteStandardOutput(text.data(), text.size());
       return;
     }
     std::memcpy(buffer_ + used_, text.data(), text.size());
@@ -71,7 +71,7 @@ class CsvWriter : public FleetWriter {
   }
 
   void Flush() {
-    std::fwrite(buffer_, 1, used_, stdout);
+    platform::WriteStandardOutput(buffer_, used_);
     used_ = 0;
   }
 

@@ -1,16 +1,16 @@
 #include "fleet/fleet_writers.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "common/utf8.h"
 #include "install/platform_table.h"
+#include "platform/platform.h"
 
 const char* const kChangeWords[5] = {"unchanged", "added", "removed", "changed", "undecided"};
 
 void FleetWriter::Emit(size_t atLeast) {
   if (out_.size() < atLeast) return;
-  std::fwrite(out_.data(), 1, out_.size(), stdout);
+  platform::WriteStandardOutput(out_.data(), out_.size());
   out_.clear();
 }
 

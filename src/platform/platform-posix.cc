@@ -249,6 +249,8 @@ void* GetStdInputHandle() {
 
 bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
 
+void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
+
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   std::wstring full = path;
   if (full.empty() || full[0] != L'/') {

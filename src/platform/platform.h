@@ -143,6 +143,12 @@ void* GetStdInputHandle();
 // Whether standard error is a console (GetConsoleMode answers for it).
 bool StandardErrorIsConsole();
 
+// Writes the `size` bytes of text at `text` to standard output at once,
+// whatever it is (a file, a pipe, a console, NUL), its lines ending as the
+// system's text ends them: "\r\n" on Windows. The checker's standard output
+// goes only through here.
+void WriteStandardOutput(const char* text, size_t size);
+
 // Writes the full path of `path` (relative to the current folder) into
 // `buffer` (`capacity` characters); returns its length, or 0 on failure or
 // when it does not fit.
