@@ -19,18 +19,25 @@ std::string Utf16(const std::u16string& text, bool little) {
 }
 
 // The rows as "name|bios version|platform name", or "!line N" for a row
-// without its cells; "no header" when the header has no BIOS version column.
-std::vector<std::string> Read(const std::string& bytes, const InventoryColumns& columns, size_t piece) {
+// without its cells ("!line N cut" past the limit); the header's state when
+// it has no BIOS version column.
+std::vector<std::string> Read(const std::string& bytes, const InventoryColumns& columns, size_t piece,
+                              size_t longestRecord = kLongestInventoryRow) {
   Pieces pieces{&bytes, 0, piece};
-  InventoryReader reader(ReadPieces, &pieces);
-  if (!reader.ReadHeader(columns)) return {"no header"};
+  InventoryReader reader(ReadPieces, &pieces, longestRecord);
+  switch (reader.ReadHeader(columns)) {
+    case InventoryHeader::kRead: break;
+    case InventoryHeader::kEmpty: return {"empty"};
+    case InventoryHeader::kTooLong: return {"header too long"};
+    case InventoryHeader::kNoBiosVersionColumn: return {"no header"};
+  }
   std::vector<std::string> rows;
-  if (!reader.HasPlatformColumn()) rows.emplace_back("no platform column");
+  if (!reader.HasColumn(kPlatformNameColumn)) rows.emplace_back("no platform column");
   InventoryRow row;
   while (reader.ReadRow(row)) {
-    rows.push_back(row.complete ? std::string(row.name) + "|" + std::string(row.biosVersion) + "|" +
-                                      std::string(row.platformName)
-                                : "!line " + std::to_string(row.line));
+    rows.push_back(row.complete ? std::string(row.name) + "|" + std::string(row.cells[kBiosVersionColumn]) + "|" +
+                                      std::string(row.cells[kPlatformNameColumn])
+                                : "!line " + std::to_string(row.line) + (row.tooLong ? " cut" : ""));
   }
   return rows;
 }
@@ -40,6 +47,7 @@ struct ReaderCase {
   std::string bytes;
   InventoryColumns columns;
   std::vector<std::string> rows;
+  size_t longestRecord = kLongestInventoryRow;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
@@ -51,8 +59,8 @@ const char kGreatWall[] = "\xE9\x95\xBF\xE5\x9F\x8E";  // the Great Wall, in UTF
 // Whole, and a byte at a time: a row never depends on where reads end.
 TEST_P(InventoryReaderTest, ReadsTheRowsAsGiven) {
   const ReaderCase& c = GetParam();
-  EXPECT_EQ(Read(c.bytes, c.columns, SIZE_MAX), c.rows);
-  EXPECT_EQ(Read(c.bytes, c.columns, 1), c.rows);
+  EXPECT_EQ(Read(c.bytes, c.columns, SIZE_MAX, c.longestRecord), c.rows);
+  EXPECT_EQ(Read(c.bytes, c.columns, 1, c.longestRecord), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -88,7 +96,15 @@ INSTANTIATE_TEST_SUITE_P(
                    {"PC1|A.1|P", "PC2|B|Q"}},
         ReaderCase{"TooFewCells", "name,bios_version,platform_name\nPC1,A.1\n\"x\ny\",B,C\nPC3\n", {},
                    {"!line 2", "x\ny|B|C", "!line 5"}},
-        ReaderCase{"CutInsideQuotes", "name,bios_version,platform_name\nPC1,\"A.1,P\n", {}, {"!line 2"}}),
+        ReaderCase{"CutInsideQuotes", "name,bios_version,platform_name\nPC1,\"A.1,P\n", {}, {"!line 2"}},
+        // Past the limit a record gives no cells, though cells follow the cut.
+        ReaderCase{"LongHeader", "bios_version," + std::string(40, 'a') + ",a,b\nB1,x,y,z\n", {},
+                   {"header too long"}, 32},
+        ReaderCase{"LongRowsBetweenShortOnes",
+                   "name,bios_version,platform_name\nPC1," + std::string(40, 'a') + ",P,x\n\"PC2\",\"" +
+                       std::string(40, 'b') + "\",\"P\"\nPC3,C.1,P\n",
+                   {}, {"!line 2 cut", "!line 3 cut", "PC3|C.1|P"}, 32},
+        ReaderCase{"Empty", "", {}, {"empty"}}),
     CaseName());
 
 TEST(InventoryReaderTest, TellsAnExportFromAFirmwareFile) {

@@ -40,7 +40,7 @@ inline uint32_t ListedKey(const wchar_t* value, int tableType) {
       [](uint32_t key, const wchar_t* entry, void* context) {
         auto* s = static_cast<Search*>(context);
         if (s->key == 0 && std::wcscmp(entry, s->value) == 0) s->key = key;
-        return false;
+        return WalkStep::kGoOn;
       },
       &search);
   return search.key;

@@ -252,12 +252,12 @@ std::vector<KitFinding> FindKitMistakes() {
   }
   TableValue tag;
   ReadPlatformTableValue(L"Version", L"Ver", tag);
-  if (std::wstring(tag) != L"Morlane_V4.0.0.4") {
+  if (std::wstring(tag) != kPlatformTableFormatTag) {
     const SectionLines* version = FindSection(table, L"Version");
     const KeyLine* key = FindKey(version, L"Ver");
-    bool caseOnly = Lower(tag) == Lower(L"Morlane_V4.0.0.4");
+    bool caseOnly = Lower(tag) == Lower(kPlatformTableFormatTag);
     Add(findings, true, "tag", key != nullptr ? key->line : version != nullptr ? version->line : 0,
-        std::string("the tag is \"") + ConsoleText(tag) + "\", not \"Morlane_V4.0.0.4\"" +
+        std::string("the tag is \"") + ConsoleText(tag) + "\", not \"" + ConsoleText(kPlatformTableFormatTag) + "\"" +
             (caseOnly ? " (only the letter case differs)" : "") + ", so nothing is installed");
   }
   std::vector<std::wstring> named;

@@ -27,10 +27,10 @@ uint32_t LookUpInSnapshot(const wchar_t* value, int tableType) {
   return found == entries.end() ? 0 : found->second;
 }
 
-bool NoteEntry(uint32_t key, const wchar_t* entry, void* entries) {
+WalkStep NoteEntry(uint32_t key, const wchar_t* entry, void* entries) {
   // The listing goes by ascending key, so the first key of a text stays.
   static_cast<std::unordered_map<std::wstring, uint32_t>*>(entries)->emplace(entry, key);
-  return false;
+  return WalkStep::kGoOn;
 }
 
 // Whether the installer's open of `map` finds it inside the kit, and then

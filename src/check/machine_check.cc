@@ -18,9 +18,9 @@ void CaptureReport(const char* bytes, size_t count) { CapturedReport->append(byt
 
 void DiscardReport(const char*, size_t) {}
 
-bool NotePlatformStructure(const uint8_t* structure, const uint8_t*, void* found) {
+WalkStep NotePlatformStructure(const uint8_t* structure, const uint8_t*, void* found) {
   *static_cast<bool*>(found) = structure[0] == 130;
-  return structure[0] != 130;
+  return structure[0] == 130 ? WalkStep::kStop : WalkStep::kGoOn;
 }
 
 bool HoldsPlatformStructure(const uint8_t* block, uint32_t size) {

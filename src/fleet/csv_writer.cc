@@ -25,7 +25,7 @@ class CsvWriter : public FleetWriter {
     PutChar(',');
     PutField(machine.biosVersion, plain);
     PutChar(',');
-    if (machine.hasPlatform) PutField(machine.platformName, plain);
+    if (machine.kind == MachineKind::kPlatformStructure) PutField(machine.platformName, plain);
     PutChar(',');
     PutField(PairToken(*judgement.pair), plain);
     const PairVerdict& verdict = *judgement.pair->verdict;

@@ -73,7 +73,7 @@ void Give(FleetReading& reading) { reading.take(reading.machine, reading.context
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
   reading.name = name;
   reading.error = error;
-  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, false, true, false};
+  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, MachineKind::kNoPlatformStructure, false};
   Give(reading);
 }
 
@@ -83,14 +83,16 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   FileBytes source{&reading.bytes, 0, file};
   InventoryReader reader(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
-  if (!reader.ReadHeader(*reading.columns)) {
+  InventoryHeader header = reader.ReadHeader(*reading.columns);
+  if (header == InventoryHeader::kTooLong) return GiveError(reading, name, "its header is longer than 1 MiB");
+  if (header != InventoryHeader::kRead) {
     return GiveError(reading, name, "not an inventory export: its header has no BIOS version column");
   }
   const std::string& platformColumn = reading.columns->platformName;
-  if (!platformColumn.empty() && !reader.HasPlatformColumn()) {
+  if (!platformColumn.empty() && !reader.HasColumn(kPlatformNameColumn)) {
     return GiveError(reading, name, "its header has no column \"" + platformColumn + "\"");
   }
-  if (!reader.HasPlatformColumn() && !reading.saidNoPlatforms) {
+  if (!reader.HasColumn(kPlatformNameColumn) && !reading.saidNoPlatforms) {
     reading.saidNoPlatforms = true;
     std::fprintf(stderr,
                  "ThermalMapCheck: %s has no platform names: a machine whose BIOS version prefix "
@@ -98,16 +100,22 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                  name.c_str());
   }
   reading.firmware = path == kStandardInput ? L"standard input" : path;
+  bool platformKnown = reader.HasColumn(kPlatformNameColumn);
   InventoryRow& row = reading.row;
   while (reader.ReadRow(row)) {
     if (!row.complete) {
-      GiveError(reading, row.name,
-                "line " + std::to_string(row.line) + " of " + name +
-                    (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
+      // A cut row has no cells, not even its name.
+      std::string where = "line " + std::to_string(row.line) + " of " + name;
+      GiveError(reading, row.tooLong ? std::string_view(where) : row.name,
+                where + (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
       continue;
     }
-    reading.machine = {row.name,         {},        &reading.firmware,           "inventory row",
-                       row.biosVersion,  row.platformName, !row.platformName.empty(), reader.HasPlatformColumn(),
+    std::string_view platformName = row.cells[kPlatformNameColumn];
+    reading.machine = {row.name,     {},           &reading.firmware,      "inventory row",
+                       row.cells[kBiosVersionColumn], platformName,
+                       !platformKnown         ? MachineKind::kPlatformUnknown
+                       : platformName.empty() ? MachineKind::kNoPlatformStructure
+                                              : MachineKind::kPlatformStructure,
                        row.plain};
     Give(reading);
   }
@@ -128,7 +136,7 @@ void ReadDump(FleetReading& reading, const std::wstring& path) {
   reading.biosVersion = Utf8FromWide(report.biosVersion.c_str());
   reading.platformName = Utf8FromWide(report.platformName.c_str());
   reading.machine = {reading.name,         {},   &reading.firmware, image.format, reading.biosVersion,
-                     reading.platformName, report.hasPlatform, true,       false};
+                     reading.platformName, FirmwareMachineKind(report.hasPlatform), false};
   Give(reading);
 }
 

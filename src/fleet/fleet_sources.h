@@ -2,11 +2,26 @@
 // folders of them, inventory exports and standard input.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fleet/inventory_reader.h"
+
+// What a machine tells of its platform name: it has no type 130 structure
+// (or an empty platform name in an export), it has one, or it comes from an
+// export without platform names.
+enum class MachineKind : uint8_t { kNoPlatformStructure, kPlatformStructure, kPlatformUnknown };
+constexpr size_t kMachineKinds = 3;
+constexpr MachineKind kAllMachineKinds[kMachineKinds] = {
+    MachineKind::kNoPlatformStructure, MachineKind::kPlatformStructure, MachineKind::kPlatformUnknown};
+
+// The kind of a machine read from its firmware table, which holds a type 130
+// structure or not.
+inline MachineKind FirmwareMachineKind(bool hasPlatform) {
+  return hasPlatform ? MachineKind::kPlatformStructure : MachineKind::kNoPlatformStructure;
+}
 
 // A machine as its input gives it; its texts (UTF-8) stay valid until the
 // next machine.
@@ -17,8 +32,7 @@ struct FleetMachine {
   const char* format;             // the firmware file's format, or "inventory row"
   std::string_view biosVersion;   // as given, or as the firmware's strings read
   std::string_view platformName;  // empty without one
-  bool hasPlatform;            // a type 130 structure, or a platform name that is not empty
-  bool platformKnown;          // false in an export without platform names
+  MachineKind kind;
   bool plainTexts;             // no text holds a comma, a quote or a line break
 };
 

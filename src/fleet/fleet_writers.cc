@@ -23,7 +23,7 @@ std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement
   bool undecided = judgement.outcome == Outcome::kUndecided;
   bool matched = decision.matchKey != 0 && !undecided;
   cells[1] = machine.biosVersion;
-  cells[2] = machine.hasPlatform ? std::string(machine.platformName) : "";
+  cells[2] = machine.kind == MachineKind::kPlatformStructure ? std::string(machine.platformName) : "";
   cells[3] = PairToken(*judgement.pair);
   cells[4] = matched ? Utf8FromWide(PlatformTableSection(decision.matchTableType)) : "";
   cells[5] = matched ? std::to_string(decision.matchKey) : "";

@@ -1,9 +1,9 @@
 #include "fleet/inventory_reader.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
-#include "common/utf8.h"
 #include "fleet/csv_bytes.h"
 
 namespace {
@@ -41,8 +41,10 @@ size_t ReadMemory(void* context, char* buffer, size_t size) {
 
 }  // namespace
 
-InventoryReader::InventoryReader(InventoryBytes read, void* context)
-    : read_(read), context_(context), raw_(kReadBlock) {}
+InventoryReader::InventoryReader(InventoryBytes read, void* context, size_t longestRecord)
+    : read_(read), context_(context), longestRecord_(longestRecord), raw_(kReadBlock) {
+  columns_.fill(-1);
+}
 
 bool InventoryReader::Decode() {
   if (rawEnded_ && rawUsed_ == 0) return false;
@@ -51,73 +53,21 @@ bool InventoryReader::Decode() {
     rawEnded_ = count == 0;
     rawUsed_ += count;
   }
-  const auto* bytes = reinterpret_cast<const uint8_t*>(raw_.data());
-  size_t at = 0;
-  if (encoding_ == Encoding::kUnknown) {
-    // The byte-order mark needs its bytes, unless the export is shorter.
-    if (rawUsed_ < 3 && !rawEnded_) return true;
-    encoding_ = Encoding::kUtf8;
-    if (rawUsed_ >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) encoding_ = Encoding::kUtf16Little;
-    if (rawUsed_ >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) encoding_ = Encoding::kUtf16Big;
-    at = encoding_ != Encoding::kUtf8 ? 2
-         : rawUsed_ >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF ? 3
-                                                                                   : 0;
-  }
   text_.erase(0, textAt_);
   textAt_ = 0;
-  if (encoding_ == Encoding::kUtf8 && AllAscii(raw_.data() + at, rawUsed_ - at)) {
-    text_.append(raw_.data() + at, rawUsed_ - at);
-    at = rawUsed_;
-  } else if (encoding_ == Encoding::kUtf8) {
-    while (at < rawUsed_) {
-      // Runs of ASCII go across whole.
-      size_t plain = at;
-      while (plain < rawUsed_ && bytes[plain] < 0x80) ++plain;
-      text_.append(raw_.data() + at, plain - at);
-      at = plain;
-      if (at == rawUsed_) break;
-      uint32_t code = 0;
-      int taken = DecodeUtf8(raw_.data() + at, rawUsed_ - at, code);
-      if (taken < 0 && !rawEnded_) break;  // the rest of it comes with the next read
-      if (taken <= 0) {
-        code = Windows1252CodePoint(bytes[at]);
-        taken = 1;
-      }
-      AppendUtf8(text_, code);
-      at += static_cast<size_t>(taken);
-    }
-  } else {
-    bool little = encoding_ == Encoding::kUtf16Little;
-    auto unit = [bytes, little](size_t i) -> uint32_t {
-      return little ? bytes[i] | bytes[i + 1] << 8 : bytes[i] << 8 | bytes[i + 1];
-    };
-    while (rawUsed_ - at >= 2) {
-      uint32_t code = unit(at);
-      size_t taken = 2;
-      if (code >= 0xD800 && code <= 0xDBFF) {
-        if (rawUsed_ - at < 4 && !rawEnded_) break;
-        uint32_t low = rawUsed_ - at >= 4 ? unit(at + 2) : 0;
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-          code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-          taken = 4;
-        }
-      }
-      // An unpaired surrogate has no place in UTF-8.
-      AppendUtf8(text_, code >= 0xD800 && code <= 0xDFFF ? 0xFFFD : code);
-      at += taken;
-    }
-    // A last odd byte is no character.
-    if (rawEnded_ && rawUsed_ - at == 1) at = rawUsed_;
-  }
-  std::memmove(raw_.data(), raw_.data() + at, rawUsed_ - at);
-  rawUsed_ -= at;
+  size_t taken = decoder_.Decode(raw_.data(), rawUsed_, rawEnded_, text_);
+  std::memmove(raw_.data(), raw_.data() + taken, rawUsed_ - taken);
+  rawUsed_ -= taken;
   return true;
 }
 
 void InventoryReader::AppendToRecord(const char* text, size_t count) {
-  size_t room = kLongestInventoryRow - recordSize_;
+  size_t room = longestRecord_ - recordSize_;
   if (count > room) {
-    recordTooLong_ = true;
+    // A cut record's cells are not whole, and its separators are gone: it
+    // gives none of them.
+    recordCut_ = true;
+    cellEnds_.clear();
     count = room;
   }
   if (recordSize_ + count > record_.size()) record_.resize(std::max(2 * record_.size(), recordSize_ + count));
@@ -125,19 +75,27 @@ void InventoryReader::AppendToRecord(const char* text, size_t count) {
   recordSize_ += count;
 }
 
+void InventoryReader::EndCell() {
+  if (recordCut_) return;
+  assert(cellEnds_.empty() || cellEnds_.back() < recordSize_);
+  cellEnds_.push_back(recordSize_);
+}
+
 bool InventoryReader::ReadRecord() {
   recordSize_ = 0;
   cellEnds_.clear();
-  recordTooLong_ = false;
+  recordCut_ = false;
   recordLine_ = line_;
   state_ = State::kUnquoted;
-  if (ReadLineInPlace()) return true;
+  recordPlain_ = ReadLineInPlace();
+  if (recordPlain_) return true;
   bool read = ReadRecordCopied();
   recordData_ = record_.data();
   return read;
 }
 
 bool InventoryReader::ReadLineInPlace() {
+  assert(textAt_ <= text_.size());
   if (skipLineFeed_ && textAt_ < text_.size()) {
     skipLineFeed_ = false;
     if (text_[textAt_] == '\n') ++textAt_;
@@ -148,8 +106,8 @@ bool InventoryReader::ReadLineInPlace() {
   size_t length = lineFeed - textAt_ + 1;
   size_t cells = length > 1 && text_[lineFeed - 1] == '\r' ? length - 2 : length - 1;
   // Commas end cells; a quote, or a carriage return that is not before the
-  // line feed, needs the whole rules.
-  if (cells > kLongestInventoryRow || !FindCommas(line, cells, cellEnds_)) {
+  // line feed, needs the whole rules, and so does a line past the limit.
+  if (cells > longestRecord_ || !FindCommas(line, cells, cellEnds_)) {
     cellEnds_.clear();
     return false;
   }
@@ -164,11 +122,12 @@ bool InventoryReader::ReadLineInPlace() {
 bool InventoryReader::ReadRecordCopied() {
   bool started = false;
   for (;;) {
+    assert(textAt_ <= text_.size());
     if (textAt_ == text_.size()) {
       if (Decode()) continue;
       // The export's end closes its last record.
       if (!started) return false;
-      cellEnds_.push_back(recordSize_);
+      EndCell();
       return true;
     }
     const char* text = text_.data();
@@ -211,12 +170,12 @@ bool InventoryReader::ReadRecordCopied() {
       state_ = State::kQuoted;
     } else if (c == ',') {
       // Cells stay apart by their comma, as in a line read in place.
-      cellEnds_.push_back(recordSize_);
+      EndCell();
       AppendToRecord(",", 1);
     } else {
       ++line_;
       skipLineFeed_ = c == '\r';
-      cellEnds_.push_back(recordSize_);
+      EndCell();
       return true;
     }
   }
@@ -225,55 +184,64 @@ bool InventoryReader::ReadRecordCopied() {
 std::string_view InventoryReader::Cell(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= cellEnds_.size()) return {};
   size_t start = index == 0 ? 0 : cellEnds_[static_cast<size_t>(index) - 1] + 1;
-  return std::string_view(recordData_ + start, cellEnds_[static_cast<size_t>(index)] - start);
+  size_t end = cellEnds_[static_cast<size_t>(index)];
+  assert(start <= end && end <= recordSize_);
+  return std::string_view(recordData_ + start, end - start);
 }
 
-bool InventoryReader::ReadHeader(const InventoryColumns& columns) {
-  if (!ReadRecord()) return false;
-  if (recordLine_ == 1 && Cell(0).substr(0, 5) == "#TYPE" && !ReadRecord()) return false;
+InventoryHeader InventoryReader::ReadHeader(const InventoryColumns& columns) {
+  if (!ReadRecord()) return InventoryHeader::kEmpty;
+  if (recordLine_ == 1 && Cell(0).substr(0, 5) == "#TYPE" && !ReadRecord()) return InventoryHeader::kEmpty;
+  if (recordCut_) return InventoryHeader::kTooLong;
+  headerNames_.clear();
+  for (size_t i = 0; i < cellEnds_.size(); ++i) headerNames_.emplace_back(Cell(static_cast<int>(i)));
   auto column = [this](const std::string& name) {
-    for (size_t i = 0; i < cellEnds_.size(); ++i) {
-      if (HeaderName(std::string(Cell(static_cast<int>(i)))) == HeaderName(name)) return static_cast<int>(i);
+    for (size_t i = 0; i < headerNames_.size(); ++i) {
+      if (HeaderName(headerNames_[i]) == HeaderName(name)) return static_cast<int>(i);
     }
     return -1;
   };
   if (!columns.biosVersion.empty()) {
-    biosColumn_ = column(columns.biosVersion);
+    columns_[kBiosVersionColumn] = column(columns.biosVersion);
   } else {
     for (const char* name : kBiosVersionNames) {
-      if (biosColumn_ < 0) biosColumn_ = column(name);
+      if (columns_[kBiosVersionColumn] < 0) columns_[kBiosVersionColumn] = column(name);
     }
   }
-  platformColumn_ = column(columns.platformName.empty() ? kPlatformName : columns.platformName);
-  return biosColumn_ >= 0;
+  columns_[kPlatformNameColumn] = column(columns.platformName.empty() ? kPlatformName : columns.platformName);
+  columns_[kAcSha256Column] = column("ac_sha256");
+  columns_[kDcSha256Column] = column("dc_sha256");
+  columns_[kErrorColumn] = column("error");
+  return HasColumn(kBiosVersionColumn) ? InventoryHeader::kRead : InventoryHeader::kNoBiosVersionColumn;
 }
 
 bool InventoryReader::ReadRow(InventoryRow& row) {
   // A blank line is no row.
   do {
     if (!ReadRecord()) return false;
-  } while (cellEnds_.size() == 1 && recordSize_ == 0 && !recordTooLong_);
+  } while (cellEnds_.size() == 1 && recordSize_ == 0);
   row.line = recordLine_;
-  row.tooLong = recordTooLong_;
-  // A line read in place has no quotes, so its cells hold none of them.
-  row.plain = recordData_ != record_.data();
-  size_t needed = static_cast<size_t>(std::max(biosColumn_, platformColumn_)) + 1;
-  row.complete = cellEnds_.size() >= needed && !recordTooLong_;
+  row.tooLong = recordCut_;
+  row.plain = recordPlain_;
+  // A row needs the cells of the BIOS version and platform name; the checker's
+  // own columns, which come after them, may be left out.
+  size_t needed = static_cast<size_t>(std::max(columns_[kBiosVersionColumn], columns_[kPlatformNameColumn])) + 1;
+  row.complete = cellEnds_.size() >= needed;
   row.name = Cell(0);
-  row.biosVersion = Cell(biosColumn_);
-  row.platformName = Cell(platformColumn_);
+  for (size_t column = 0; column < kInventoryColumns; ++column) row.cells[column] = Cell(columns_[column]);
   return true;
 }
 
-bool StartsInventory(const std::string& start, const InventoryColumns& columns) {
-  // A firmware table has zero bytes before its first line ends; an export's
-  // first line has none, unless it is UTF-16.
+bool StartsAsText(const std::string& start) {
+  // UTF-16 text holds zero bytes; it begins with its byte-order mark.
   auto first = static_cast<uint8_t>(start.empty() ? 0 : start[0]);
-  if (first != 0xFF && first != 0xFE) {
-    size_t lineEnd = start.find_first_of("\r\n");
-    if (start.find('\0') < lineEnd) return false;
-  }
+  if (first == 0xFF || first == 0xFE) return true;
+  return start.find('\0') >= start.find_first_of("\r\n");
+}
+
+bool StartsInventory(const std::string& start, const InventoryColumns& columns) {
+  if (!StartsAsText(start)) return false;
   MemoryBytes memory{&start, 0};
   InventoryReader reader(ReadMemory, &memory);
-  return reader.ReadHeader(columns);
+  return reader.ReadHeader(columns) == InventoryHeader::kRead;
 }

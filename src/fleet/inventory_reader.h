@@ -1,17 +1,18 @@
 // Inventory exports (CSV, RFC 4180, as PowerShell, configuration managers
-// and Linux inventories write them) read as a stream: one row at a time into
-// buffers reused from row to row, so that an export of any size costs the
-// memory of its longest row. Text comes out as UTF-8 whatever the export's
-// encoding: UTF-8 with or without a byte-order mark, UTF-16 LE or BE after
-// one, and bytes that are not UTF-8 read as Windows-1252, as a spreadsheet's
-// "ANSI" export is.
+// and Linux inventories write them, and as the checker writes its own rows)
+// read as a stream: one row at a time into buffers reused from row to row,
+// so that an export of any size costs the memory of its longest row. Text
+// comes out as UTF-8 whatever the export's encoding (text_decoder.h).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "fleet/text_decoder.h"
 
 // The header names of the columns that hold the BIOS version and the
 // platform name; empty for the usual ones ("bios_version" or
@@ -21,20 +22,34 @@ struct InventoryColumns {
   std::string platformName;
 };
 
-// A row: its name (the first cell), its BIOS version and platform name, in
-// the reader's buffer until the next row is read.
+// The columns a row's cells are taken from: the BIOS version's is needed,
+// the others may be absent. The hashes of the installed maps and the error
+// are those of the checker's own rows.
+enum InventoryColumn : size_t { kBiosVersionColumn, kPlatformNameColumn, kAcSha256Column, kDcSha256Column,
+                                kErrorColumn, kInventoryColumns };
+
+// A row: its name (the first cell) and the cells of its columns, in the
+// reader's buffer until the next row is read; a column that the export does
+// not have gives the empty text.
 struct InventoryRow {
   std::string_view name;
-  std::string_view biosVersion;
-  std::string_view platformName;  // empty also when the export has no such column
-  uint64_t line;             // where the row starts in the export, from 1
-  bool complete;             // it has the cells of the columns it needs
-  bool tooLong;              // it is longer than kLongestInventoryRow; its cells are cut
-  bool plain;                // no cell holds a comma, a quote or a line break
+  std::array<std::string_view, kInventoryColumns> cells;
+  uint64_t line;   // where the row starts in the export, from 1
+  bool complete;   // it has the cells of the columns it needs
+  bool tooLong;    // it is longer than the reader's limit: it has no cells
+  bool plain;      // no cell holds a comma, a quote or a line break
 };
 
-// Longer rows are reported, not held.
+// Longer records (rows, or the header) are reported, not held.
 constexpr size_t kLongestInventoryRow = 1 << 20;
+
+// What the start of an export holds.
+enum class InventoryHeader {
+  kRead,                 // a header with a BIOS version column
+  kEmpty,                // no header at all
+  kTooLong,              // a header longer than the limit
+  kNoBiosVersionColumn,  // a header without a BIOS version column
+};
 
 // Writes up to `size` bytes of the export into `buffer` and returns how many;
 // 0 at its end or on a failed read.
@@ -42,22 +57,27 @@ using InventoryBytes = size_t (*)(void* context, char* buffer, size_t size);
 
 class InventoryReader {
  public:
-  InventoryReader(InventoryBytes read, void* context);
+  // A reader of the bytes that `read` gives, whose records are at most
+  // `longestRecord` bytes long.
+  InventoryReader(InventoryBytes read, void* context, size_t longestRecord = kLongestInventoryRow);
 
   // Reads the header (after a first line that starts with "#TYPE", which
-  // PowerShell's Export-Csv writes): false when it holds no BIOS version
-  // column of `columns`. Header names match without regard to letter case
+  // PowerShell's Export-Csv writes) and finds the columns: the BIOS version
+  // and platform name by `columns`, the others by their names ("ac_sha256",
+  // "dc_sha256", "error"). Header names match without regard to letter case
   // and surrounding blanks.
-  bool ReadHeader(const InventoryColumns& columns);
+  InventoryHeader ReadHeader(const InventoryColumns& columns);
 
-  // Whether the header has a platform-name column.
-  bool HasPlatformColumn() const { return platformColumn_ >= 0; }
+  // The header's names, as written, once it was read.
+  const std::vector<std::string>& HeaderNames() const { return headerNames_; }
+
+  // Whether the header names `column`.
+  bool HasColumn(InventoryColumn column) const { return columns_[column] >= 0; }
 
   // Reads the next row that is not blank into `row`; false at the end.
   bool ReadRow(InventoryRow& row);
 
  private:
-  enum class Encoding { kUnknown, kUtf8, kUtf16Little, kUtf16Big };
   enum class State { kUnquoted, kQuoted, kQuoteInQuoted };
 
   // Decodes more of the export into text_; false at its end.
@@ -69,31 +89,46 @@ class InventoryReader {
   bool ReadLineInPlace();
   // Reads a record into record_, character by character.
   bool ReadRecordCopied();
-  // Appends to the record as much of `count` bytes at `text` as its limit lets in.
+  // Appends to the record as much of `count` bytes at `text` as its limit
+  // lets in; past the limit the record is cut.
   void AppendToRecord(const char* text, size_t count);
+  // Ends the record's cell at the record's end.
+  void EndCell();
+  // Cell `index` of the record, empty when it has none or was cut.
   std::string_view Cell(int index) const;
 
   InventoryBytes read_;
   void* context_;
-  Encoding encoding_ = Encoding::kUnknown;
-  std::vector<char> raw_;  // bytes read and not yet decoded
+  size_t longestRecord_;
+  TextDecoder decoder_;
+  std::vector<char> raw_;  // bytes read and not yet decoded: the first rawUsed_
   size_t rawUsed_ = 0;
   bool rawEnded_ = false;
-  std::string text_;  // decoded UTF-8 not yet parsed
+  // Decoded UTF-8; text_[textAt_, size) is not parsed yet.
+  std::string text_;
   size_t textAt_ = 0;
   State state_ = State::kUnquoted;
   bool skipLineFeed_ = false;  // a record ended at "\r"
   uint64_t line_ = 1;
-  uint64_t recordLine_ = 1;
-  bool recordTooLong_ = false;
-  const char* recordData_ = nullptr;  // the cells' bytes, one after another, in text_ or record_
+  // The record: recordSize_ bytes at recordData_, in text_ (a line read in
+  // place) or in record_, its cells one after another, each but the last
+  // followed by one separating byte. Cell i ends at cellEnds_[i], so the ends
+  // rise and none lies past recordSize_. A cut record keeps no ends.
+  const char* recordData_ = nullptr;
   size_t recordSize_ = 0;
-  std::string record_;  // a record that was read character by character
-  std::vector<size_t> cellEnds_;  // each cell ends there, and the next begins after one byte
-  int biosColumn_ = -1;
-  int platformColumn_ = -1;
+  std::vector<size_t> cellEnds_;
+  uint64_t recordLine_ = 1;
+  bool recordCut_ = false;
+  bool recordPlain_ = false;  // read in place: no quotes, so no cell holds a separator
+  std::string record_;        // a record that was read character by character
+  std::vector<std::string> headerNames_;
+  std::array<int, kInventoryColumns> columns_{};
 };
 
 // Whether `start`, the first bytes of a file, begins an inventory export
 // whose header holds a BIOS version column of `columns`.
 bool StartsInventory(const std::string& start, const InventoryColumns& columns);
+
+// Whether `start`, the first bytes of a file, begins as text: its first line
+// holds no zero byte, as no firmware table's does.
+bool StartsAsText(const std::string& start);

@@ -28,7 +28,7 @@ class JsonWriter : public FleetWriter {
       out_ += ",\"bios_version\":";
       AppendJsonUtf8(out_, machine.biosVersion);
       out_ += ",\"platform_name\":";
-      if (machine.hasPlatform) {
+      if (machine.kind == MachineKind::kPlatformStructure) {
         AppendJsonUtf8(out_, machine.platformName);
       } else {
         out_ += "null";

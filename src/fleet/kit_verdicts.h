@@ -12,6 +12,7 @@
 
 #include "check/kit_change.h"
 #include "check/kit_snapshot.h"
+#include "fleet/fleet_sources.h"
 
 enum class Outcome { kFolder, kNoMatch, kUndecided, kUnreadable };
 
@@ -59,6 +60,11 @@ class KitVerdicts {
 // The outcome of `decision` of `kit` for a machine whose platform name is
 // known or not.
 Outcome OutcomeOf(const KitSnapshot& kit, const KitDecision& decision, bool platformKnown);
+
+// The outcome of `match` for a machine of `kind`.
+inline Outcome OutcomeFor(const KitMatch& match, MachineKind kind) {
+  return match.outcomes[kind == MachineKind::kPlatformUnknown ? 1 : 0];
+}
 
 // Appends `text` to `out` as one CSV field: quoted, with its quotes doubled,
 // when it holds a comma, a quote or a line break.

@@ -40,7 +40,7 @@ void TakeThisMachine(FleetRun& run) {
   FleetMachine machine{"this machine", read ? "" : "gives no SMBIOS table that can be read",
                        &firmware,      "RawSMBIOSData block",
                        biosVersion,    platformName,
-                       report.hasPlatform, true,  false};
+                       FirmwareMachineKind(report.hasPlatform), false};
   TakeMachine(machine, &run);
 }
 

@@ -97,7 +97,7 @@ bool VisitEntry(const wchar_t* tablePath, const wchar_t* section, uint32_t numbe
   for (int i = 0; i < count; ++i) key[i] = digits[count - 1 - i];
   TableValue entry;
   ReadTableValue(tablePath, section, key, entry);
-  return visit(number, entry, context);
+  return visit(number, entry, context) == WalkStep::kStop;
 }
 
 // Walks the keys "1" to `count` as reading them one by one would, where a
@@ -199,8 +199,8 @@ uint32_t WalkPlatformTable(const wchar_t* value, int tableType, PlatformTableVis
   return found;
 }
 
-bool EntryEquals(uint32_t, const wchar_t* entry, void* value) {
-  return std::wcscmp(entry, static_cast<const wchar_t*>(value)) == 0;
+WalkStep StopAtEqualEntry(uint32_t, const wchar_t* entry, void* value) {
+  return std::wcscmp(entry, static_cast<const wchar_t*>(value)) == 0 ? WalkStep::kStop : WalkStep::kGoOn;
 }
 
 // The program's full file name, or one in the kit folder in use, and its
@@ -258,7 +258,7 @@ const wchar_t* PlatformTableSection(int tableType) {
 int CheckPlatformTableVersion() {
   TableValue tag;
   ReadPlatformTableValue(L"Version", L"Ver", tag);
-  if (std::wcscmp(tag, L"Morlane_V4.0.0.4") == 0) return 1;
+  if (std::wcscmp(tag, kPlatformTableFormatTag) == 0) return 1;
   platform::OutputDebugStringW(L"Read ini version error,");
   return 0;
 }
@@ -284,7 +284,7 @@ uint32_t FindPlatformTableKey(const wchar_t* value, int tableType) {
   if (value == nullptr || std::wcslen(value) > 99 || (tableType != 0 && tableType != 130)) {
     return 0;
   }
-  return WalkPlatformTable(value, tableType, EntryEquals, const_cast<wchar_t*>(value));
+  return WalkPlatformTable(value, tableType, StopAtEqualEntry, const_cast<wchar_t*>(value));
 }
 
 void ListPlatformTableEntries(int tableType, PlatformTableVisitor visit, void* context) {

@@ -3,9 +3,14 @@
 
 #include <cstdint>
 
+#include "common/walk_step.h"
+
 constexpr int kPathCapacity = 260;
 
 constexpr wchar_t kPlatformTableFileName[] = L"KORVPlatformTable.ini";
+
+// The format tag: "Ver" of section "Version" must read exactly this.
+constexpr wchar_t kPlatformTableFormatTag[] = L"Morlane_V4.0.0.4";
 
 // Every value read from the table is cut to 99 characters.
 using TableValue = wchar_t[100];
@@ -42,9 +47,9 @@ int FindInPlatformTable(const wchar_t* value, int tableType);
 // `value`, as FindInPlatformTable finds it; 0 when none does.
 uint32_t FindPlatformTableKey(const wchar_t* value, int tableType);
 
-// Called with the number of a key of a table and its entry as read; returns
-// true to end the walk there.
-using PlatformTableVisitor = bool (*)(uint32_t key, const wchar_t* entry, void* context);
+// Called with the number of a key of a table and its entry as read; kStop
+// ends the walk there.
+using PlatformTableVisitor = WalkStep (*)(uint32_t key, const wchar_t* entry, void* context);
 
 // Calls `visit`, by ascending number, for every entry that a lookup of the
 // table of SMBIOS type `tableType` can find: each number from 1 to

@@ -28,9 +28,9 @@ void SetRawBlock(std::string& block, uint8_t major, uint8_t minor, uint8_t revis
   block.append(table, length);
 }
 
-bool NoteStructure(const uint8_t*, const uint8_t*, void* found) {
+WalkStep NoteStructure(const uint8_t*, const uint8_t*, void* found) {
   *static_cast<bool*>(found) = true;
-  return false;
+  return WalkStep::kStop;
 }
 
 // Whether the walk finds at least one whole structure in the `length` bytes

@@ -13,10 +13,10 @@ uint32_t ReadLittleEndian32(const uint8_t* bytes) {
   return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-bool DecodeStructure(const uint8_t* structure, const uint8_t* structureEnd, void*) {
+WalkStep DecodeStructure(const uint8_t* structure, const uint8_t* structureEnd, void*) {
   if (structure[0] == 0) DecodeBiosInformation(structure, structureEnd);
   if (structure[0] == 130) DecodeBiosPlatform(structure, structureEnd);
-  return true;
+  return WalkStep::kGoOn;
 }
 
 }  // namespace
@@ -89,7 +89,7 @@ void VisitSmbiosStructures(const uint8_t* table, uint32_t length, SmbiosStructur
     if (end - q < 2) return;
     const uint8_t* next = q + 2;
 
-    if (!visit(p, next, context)) return;
+    if (visit(p, next, context) == WalkStep::kStop) return;
     if (type == 127 && formattedLength == kStructureHeaderSize) return;
     p = next;
   }

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "common/walk_step.h"
+
 // Fetches the table, prints its header and walks it. Returns 1 once a table
 // was fetched and walked, 0 when there is none or no memory for it.
 int ReadSmbiosTable();
@@ -28,13 +30,12 @@ void ReportRawSmbiosBlock(const uint8_t* block, uint32_t filled);
 const uint8_t* RawSmbiosStructureTable(const uint8_t* block, uint32_t filled, uint32_t& length);
 
 // Called for each structure with its first byte and the byte after its
-// string set; returns false to end the walk there.
-using SmbiosStructureVisitor = bool (*)(const uint8_t* structure, const uint8_t* structureEnd,
-                                        void* context);
+// string set; kStop ends the walk there.
+using SmbiosStructureVisitor = WalkStep (*)(const uint8_t* structure, const uint8_t* structureEnd,
+                                            void* context);
 
 // Calls `visit` for every structure of the `length` bytes at `table`, in
-// table order, up to the end-of-table structure or until `visit` returns
-// false. A structure is visited only when its closing pair of zero bytes
+// table order, up to the end-of-table structure or until `visit` stops it. A structure is visited only when its closing pair of zero bytes
 // lies inside the table; the walk stops at the first one that does not.
 void VisitSmbiosStructures(const uint8_t* table, uint32_t length, SmbiosStructureVisitor visit,
                            void* context);
