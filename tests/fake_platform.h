@@ -42,10 +42,11 @@ struct FakePlatform {
   // The access lists (ACL bytes) of files and folders; none for the others.
   std::map<std::wstring, std::string> accessLists;
   // Faults: writes fail (as on a full disk) once they wrote writeRoom bytes
-  // when >= 0; moves or flushes fail.
+  // when >= 0; moves, flushes or hashes fail.
   int64_t writeRoom = -1;
   bool moveFails = false;
   bool flushFails = false;
+  bool hashFails = false;
   int openFiles = 0;  // and folder listings
   bool standardErrorIsConsole = false;
 

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <openssl/evp.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -192,6 +194,24 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
   ssize_t count = ::read(Descriptor(file), buffer, size);
   read = count > 0 ? static_cast<uint32_t>(count) : 0;
   return count >= 0;
+}
+
+bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
+  // Maps may be hundreds of MB: they pass through one block, static as the
+  // checker is single-threaded.
+  static unsigned char block[1 << 16];
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  bool hashed = context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+  while (hashed) {
+    ssize_t count = ::read(Descriptor(file), block, sizeof block);
+    if (count == 0) break;
+    if (count < 0 && errno == EINTR) continue;
+    hashed = count > 0 && EVP_DigestUpdate(context, block, static_cast<size_t>(count)) == 1;
+  }
+  unsigned int length = 0;
+  hashed = hashed && EVP_DigestFinal_ex(context, digest, &length) == 1 && length == sizeof digest;
+  EVP_MD_CTX_free(context);
+  return hashed;
 }
 
 bool WriteFile(void* file, const void* data, uint32_t size) {

@@ -112,6 +112,14 @@ bool GetNamedSecurityInfoW(const wchar_t* path, uint8_t* acl, uint32_t capacity,
 // `read` to the bytes read (0 at the end); false on failure.
 bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read);
 
+// Sets `digest` to the SHA-256 of the bytes of the open file `file` (as
+// CreateFileW opened it) from its position to its end, read a block at a
+// time so that a file is never held whole; false when a read fails or the
+// system gives no SHA-256. CNG (bcrypt.dll) computes it on Windows, OpenSSL's
+// libcrypto on Linux. The checker's alone: the installer never asks for it
+// (it links without bcrypt).
+bool HashFileSha256(void* file, uint8_t (&digest)[32]);
+
 // Writes `size` bytes of `data` at the file's position; false unless all
 // were written.
 bool WriteFile(void* file, const void* data, uint32_t size);

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The shape of the cross-built programs: PE32 i386 console programs that
-# import only KERNEL32.dll and msvcrt.dll (the checker advapi32 too) and
-# embed two resources, both US
-# English (language 1033): the manifest (type 24, ID 1), asking for its
-# execution level and nothing else (the installer administrator rights, the
-# checker none), and the version information.
+# import only KERNEL32.dll and msvcrt.dll (the checker advapi32 and bcrypt
+# too) and embed two resources, both US English (language 1033): the
+# manifest (type 24, ID 1), asking for its execution level and nothing else
+# (the installer administrator rights, the checker none), and the version
+# information.
 set -euo pipefail
 : "${INSTALLER_EXE:?the cross-built ThermalMapInstaller.exe}"
 : "${CHECKER_EXE:?the cross-built ThermalMapCheck.exe}"
@@ -26,8 +26,9 @@ check_program() {
   check "format" "pei-i386" "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')"
   check "PE32 optional header" "010b" "$(awk '$1 == "Magic" {print $2}' <<<"$headers")"
   check "console subsystem" "00000003" "$(awk '$1 == "Subsystem" {print $2}' <<<"$headers")"
+  # In byte order, whatever the locale: bcrypt.dll is lower case.
   check "imports" "$imports" \
-    "$(awk '/DLL Name:/ {print $3}' <<<"$headers" | sort | xargs)"
+    "$(awk '/DLL Name:/ {print $3}' <<<"$headers" | LC_ALL=C sort | xargs)"
 
   resources=$(i686-w64-mingw32-windres -i "$exe" -O rc)
   check "two resources: version information and manifest, ID 1" "1 VERSIONINFO 1 24" \
@@ -50,8 +51,9 @@ check_program() {
 
 check_program "$INSTALLER_EXE" ThermalMapInstaller requireAdministrator \
   "Installs this platform's thermal maps" "KERNEL32.dll msvcrt.dll"
-# The checker reads the kit folder's access list through advapi32.
+# The checker reads the kit folder's access list through advapi32 and hashes
+# maps through bcrypt.
 check_program "$CHECKER_EXE" ThermalMapCheck asInvoker "Shows which thermal maps a machine gets" \
-  "ADVAPI32.dll KERNEL32.dll msvcrt.dll"
+  "ADVAPI32.dll KERNEL32.dll bcrypt.dll msvcrt.dll"
 echo "$failures failed"
 [ "$failures" -eq 0 ]

@@ -98,6 +98,9 @@ deb=$(ls "$repo"/build/linux/thermalmapcheck_*_amd64.deb)
 check "the package holds the program and its README" \
   "./usr/bin/thermalmapcheck ./usr/share/doc/thermalmapcheck/README.md" \
   "$(dpkg-deb --contents "$deb" | awk '$NF !~ /\/$/ {print $NF}' | xargs)"
-check "the packaged program needs no shared library" "statically linked" \
-  "$(file "$repo/build/linux/thermalmapcheck" | grep -o 'statically linked')"
+check "the package depends on glibc and OpenSSL's libcrypto" "libc6 libssl3" \
+  "$(dpkg-deb -f "$deb" Depends | grep -o 'lib[a-z0-9]*' | xargs)"
+check "the packaged program's shared libraries beyond glibc's: libcrypto alone" "libcrypto.so.3" \
+  "$(objdump -p "$repo/build/linux/thermalmapcheck" |
+     awk '$1 == "NEEDED" && $2 !~ /^(libc|libm|ld-linux-x86-64)\.so/ {print $2}' | xargs)"
 finish
