@@ -331,6 +331,8 @@ bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
 
 void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 
+uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) { return CopyCut(Fake().computerName, buffer, capacity); }
+
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   // The current folder is C:\Work; a path with a drive is full already.
   std::wstring full = path;

@@ -20,6 +20,7 @@ struct FakePlatform {
   size_t heapLimit = SIZE_MAX;
 
   std::wstring moduleFileName = L"C:\\Kit\\ThermalMapInstaller.exe";
+  std::wstring computerName = L"PC-LINE-7";
 
   // Profile reads so far (see SetProfileFile).
   int profileReads = 0;

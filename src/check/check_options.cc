@@ -29,6 +29,8 @@ const char kCheckUsage[] =
     "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
     "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
     "                   (one page that shows the machines per folder)\n"
+    "  --no-header      with --format csv, the rows without the header line, for\n"
+    "                   the chunks of an export after the first\n"
     "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
     "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
     "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
@@ -51,6 +53,10 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     const wchar_t* option = *at;
     if (Is(option, L"--help") || Is(option, L"-h") || Is(option, L"/?")) {
       options.help = true;
+      continue;
+    }
+    if (Is(option, L"--no-header")) {
+      options.csvHeader = false;
       continue;
     }
     std::wstring* value = Is(option, L"--kit")            ? &options.kit
@@ -107,6 +113,10 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     } else {
       *value = text;
     }
+  }
+  if (!options.csvHeader && options.format != OutputFormat::kCsv) {
+    error = "--no-header goes with --format csv";
+    return 3;
   }
   bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty();
   if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKit.empty() ||

@@ -14,6 +14,7 @@ struct CheckOptions {
   std::string platformNameColumn;
   std::wstring dump;                   // non-empty: write this machine's table there and stop
   OutputFormat format = OutputFormat::kText;
+  bool csvHeader = true;  // false: CSV rows only, as for each chunk of an export after the first
   bool help = false;
 };
 

@@ -4,18 +4,9 @@
 #include "check/kit_change.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
+#include "platform/platform.h"
 
 namespace {
-
-const char* InstalledName(InstalledState state) {
-  switch (state) {
-    case InstalledState::kInPlace: return "in place";
-    case InstalledState::kDiffers: return "differs";
-    case InstalledState::kNotInstalled: return "not installed";
-    case InstalledState::kNotChecked: break;
-  }
-  return nullptr;
-}
 
 const char* ExitMeaning(int status) {
   switch (status) {
@@ -28,6 +19,33 @@ const char* ExitMeaning(int status) {
 std::string Quoted(const std::wstring& text) { return "\"" + ConsoleText(text.c_str()) + "\""; }
 
 std::string Wide(const std::wstring& text) { return ConsoleText(text.c_str()); }
+
+// `text` as a JSON string, or null when it is empty.
+void AppendJsonUtf8OrNull(std::string& json, const std::string& text) {
+  if (text.empty()) {
+    json += "null";
+  } else {
+    AppendJsonUtf8(json, text);
+  }
+}
+
+// A map of a kit as the text names it: "the kit's MRL02\ThermalMap_AC.ini".
+std::string PlaceText(const KitMapPlace& place, const KitSnapshot& kit) {
+  const wchar_t separator[] = {platform::kPathSeparator, L'\0'};
+  return std::string(place.kit == &kit ? "the kit's " : "the baseline kit's ") +
+         Wide(place.folder + separator + kThermalMapFiles[place.map].name);
+}
+
+// "; installed: STATE (SHA-256 HEX)" for a map of this machine; nothing for
+// a firmware file.
+std::string InstalledText(const InstalledMap& map, const KitSnapshot& kit) {
+  const char* state = InstalledStateName(map.state);
+  if (state == nullptr) return "";
+  std::string text = std::string("; installed: ") + state;
+  if (map.other != nullptr) text += ", " + PlaceText(*map.other, kit);
+  if (map.hashed) text += " (SHA-256 " + HexOf(map.hash) + ")";
+  return text;
+}
 
 // Why no folder was selected, or empty when one was.
 std::string NoFolderReason(const KitSnapshot& kit, const KitDecision& decision, bool undecided) {
@@ -43,7 +61,7 @@ std::string NoFolderReason(const KitSnapshot& kit, const KitDecision& decision, 
 
 // What the installer would do with the maps, in one sentence.
 std::string InstallerAction(const KitSnapshot& kit, const KitDecision& decision,
-                            const std::array<InstalledState, 2>& installed, bool undecided) {
+                            const std::array<InstalledMap, 2>& installed, bool undecided) {
   std::string reason = NoFolderReason(kit, decision, undecided);
   if (undecided && kit.tagOk) return "installs what the platform name decides";
   if (!reason.empty()) return "installs nothing: " + reason;
@@ -56,10 +74,10 @@ std::string InstallerAction(const KitSnapshot& kit, const KitDecision& decision,
       step = "keeps the installed " + name + " (the folder lacks it)";
     } else if (!map.inKit) {
       step = "keeps the installed " + name + " (it lies outside the kit)";
-    } else if (installed[i] == InstalledState::kInPlace) {
+    } else if (installed[i].state == InstalledState::kInPlace) {
       step = "finds " + name + " in place";
     } else {
-      step = (installed[i] == InstalledState::kDiffers ? "replaces " : "installs ") + name;
+      step = (installed[i].hashed ? "replaces " : "installs ") + name;
     }
     action += (action.empty() ? "" : ", ") + step;
   }
@@ -119,9 +137,7 @@ std::string MachineCheckText(const MachineCheck& check) {
     const MapSource& map = (*decision.maps)[i];
     text += "  " + Wide(kThermalMapFiles[i].name) + ": ";
     text += map.source.empty() ? "no source" : Wide(map.source) + (map.exists ? " exists" : " is missing");
-    const char* installed = InstalledName(check.installed[i]);
-    if (installed != nullptr) text += std::string("; installed: ") + installed;
-    text += "\n";
+    text += InstalledText(check.installed[i], kit) + "\n";
   }
   text += "  The installer " + InstallerAction(kit, decision, check.installed, false) + "\n";
   if (check.baselineKit != nullptr) {
@@ -131,8 +147,7 @@ std::string MachineCheckText(const MachineCheck& check) {
     std::string baselineReason = NoFolderReason(baselineKit, check.baseline, false);
     text += "  Folder: " + (baselineReason.empty() ? Wide(check.baseline.folder) : "none: " + baselineReason) + "\n";
     text += "  The installer " +
-            InstallerAction(baselineKit, check.baseline, {InstalledState::kNotChecked, InstalledState::kNotChecked},
-                            false) +
+            InstallerAction(baselineKit, check.baseline, kUncheckedMaps, false) +
             "\n";
     text += std::string("Change from the baseline kit: ") + ChangeName(ChangeBetween(check.baseline, decision)) + "\n";
   }
@@ -156,8 +171,25 @@ std::string FindingsJson(const std::vector<KitFinding>& findings) {
   return json + "]";
 }
 
+void AppendInstalledJson(std::string& json, const InstalledMap& map) {
+  json += ",\"installed\":";
+  const char* state = InstalledStateName(map.state);
+  AppendJsonUtf8OrNull(json, state != nullptr ? state : "");
+  json += ",\"installed_sha256\":";
+  AppendJsonUtf8OrNull(json, map.hashed ? HexOf(map.hash) : "");
+  if (map.other != nullptr) {
+    json += ",\"other_map\":{\"kit\":";
+    AppendJsonString(json, map.other->kit->path.c_str());
+    json += ",\"folder\":";
+    AppendJsonString(json, map.other->folder.c_str());
+    json += ",\"map\":";
+    AppendJsonString(json, kThermalMapFiles[map.other->map].name);
+    json += "}";
+  }
+}
+
 void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                        const std::array<InstalledState, 2>& installed, bool undecided) {
+                        const std::array<InstalledMap, 2>& installed, bool undecided) {
   auto string = [&json](const std::wstring& text) { AppendJsonString(json, text.c_str()); };
   json += ",\"token\":";
   AppendJsonString(json, decision.hasToken ? decision.token.c_str() : nullptr);
@@ -180,7 +212,7 @@ void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDeci
 }
 
 void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                         const std::array<InstalledState, 2>& installed, bool undecided) {
+                         const std::array<InstalledMap, 2>& installed, bool undecided) {
   json += "\"match\":";
   if (decision.matchKey == 0 || undecided) {
     json += "null";
@@ -203,9 +235,9 @@ void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDec
     json += ",\"source\":";
     AppendJsonString(json, shown ? map.source.c_str() : nullptr);
     json += std::string(",\"source_exists\":") + (shown && map.exists ? "true" : "false");
-    json += ",\"installed\":";
-    const char* state = InstalledName(installed[i]);
-    AppendJsonString(json, state != nullptr ? Widened(state).c_str() : nullptr);
+    AppendInstalledJson(json, installed[i]);
+    json += ",\"source_sha256\":";
+    AppendJsonUtf8OrNull(json, shown && map.inKit ? HexOf(map.hash) : "");
     json += "}";
   }
   json += "]";
@@ -239,7 +271,6 @@ void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const
   json += ",\"baseline\":{\"kit\":";
   AppendJsonString(json, baselineKit.path.c_str());
   json += ",";
-  AppendSelectionJson(json, baselineKit, baseline, {InstalledState::kNotChecked, InstalledState::kNotChecked},
-                      undecided);
+  AppendSelectionJson(json, baselineKit, baseline, kUncheckedMaps, undecided);
   json += "}";
 }

@@ -17,17 +17,21 @@ std::string MachineCheckJson(const MachineCheck& check);
 // machine whose platform name is unknown and whose BIOS version prefix
 // matched no type 0 entry (`undecided`), they say so instead of a folder.
 void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                        const std::array<InstalledState, 2>& installed, bool undecided);
+                        const std::array<InstalledMap, 2>& installed, bool undecided);
 
 // Appends the fields "match", "folder", "no_folder_reason" and "maps" of
 // `decision` of `kit`, without a comma before them.
 void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                         const std::array<InstalledState, 2>& installed, bool undecided);
+                         const std::array<InstalledMap, 2>& installed, bool undecided);
 
 // Appends ,"baseline":{"kit", "match", "folder", "no_folder_reason", "maps"}
 // of the decision of the baseline kit.
 void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const KitDecision& baseline,
                         bool undecided);
+
+// Appends ,"installed", "installed_sha256" and, for another map of a kit,
+// "other_map" {"kit", "folder", "map"} of `map`.
+void AppendInstalledJson(std::string& json, const InstalledMap& map);
 
 // The kit's findings as lines under "Kit findings:", and as a JSON list.
 std::string FindingsText(const std::vector<KitFinding>& findings);

@@ -3,12 +3,12 @@
 namespace {
 
 // What the installer puts in place of map `index` under `decision`: the
-// map's bytes, or nothing (no folder, a failing tag, a missing map, a map
-// outside the kit).
-const std::string* Installed(const KitDecision& decision, int index) {
+// map, by its hash, or nothing (no folder, a failing tag, a missing map, a
+// map outside the kit).
+const MapHash* Installed(const KitDecision& decision, int index) {
   if (decision.folder.empty()) return nullptr;
   const MapSource& map = (*decision.maps)[index];
-  return map.inKit ? &map.bytes : nullptr;
+  return map.inKit ? &map.hash : nullptr;
 }
 
 }  // namespace
@@ -18,8 +18,8 @@ KitChange ChangeBetween(const KitDecision& baseline, const KitDecision& decision
   bool before = false;
   bool after = false;
   for (int i = 0; i < 2; ++i) {
-    const std::string* old = Installed(baseline, i);
-    const std::string* now = Installed(decision, i);
+    const MapHash* old = Installed(baseline, i);
+    const MapHash* now = Installed(decision, i);
     same = same && (old == nullptr ? now == nullptr : now != nullptr && *old == *now);
     before = before || old != nullptr;
     after = after || now != nullptr;

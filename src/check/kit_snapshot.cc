@@ -34,13 +34,12 @@ WalkStep NoteEntry(uint32_t key, const wchar_t* entry, void* entries) {
 }
 
 // Whether the installer's open of `map` finds it inside the kit, and then
-// the bytes it would copy from that open file.
+// the hash of what it would copy from that open file: a map it cannot read
+// it cannot install either.
 void ReadAsInstalled(MapSource& map) {
   void* file = platform::CreateFileW(map.source.c_str(), platform::FileAccess::kReadUnchanging);
   if (file == nullptr) return;
-  map.inKit = ThermalMapSourceInKit(file) == 1;
-  uint64_t size = 0;
-  if (map.inKit && platform::GetFileSizeEx(file, size)) AppendFileBytes(file, map.bytes, size);
+  map.inKit = ThermalMapSourceInKit(file) == 1 && HashOpenFile(file, map.hash);
   platform::CloseHandle(file);
 }
 
@@ -68,6 +67,13 @@ bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit) {
     ReadPlatformTableValue(PlatformTableSection(tableType), L"TOTAL_NUM", value);
     kit.tables[i] = {value, ParseTableCount(value)};
     if (kit.tagOk) ListPlatformTableEntries(tableType, NoteEntry, &kit.entries[i]);
+  }
+  // A folder is named by the entry that selects it.
+  for (const auto& entries : kit.entries) {
+    for (const auto& entry : entries) {
+      BuildPathBesideProgram(path, entry.first.c_str());
+      if (path[0] != L'\0' && kit.folders.count(path) == 0) kit.folders.emplace(path, FindFolderMaps(path));
+    }
   }
   return true;
 }

@@ -10,12 +10,16 @@
 #include <string>
 #include <unordered_map>
 
-// A map of a selected folder, as the installer finds it.
+#include "check/map_hash.h"
+
+// A map of a folder, as the installer finds it.
 struct MapSource {
   std::wstring source;  // its path; empty without a folder
   bool exists;
-  bool inKit;  // the installer's open finds its file inside the kit, links followed
-  std::string bytes;  // what the installer copies of it when it lies inside the kit
+  // The installer's open finds its file inside the kit, links followed, and
+  // it can be read: the installer would install it.
+  bool inKit;
+  MapHash hash;  // of what the installer copies of it, when inKit
 };
 
 struct TableCount {
@@ -44,15 +48,17 @@ struct KitSnapshot {
   std::array<TableCount, 2> tables;  // DMI_Type0_Table, DMI_Type130_Table
   // Each table's entries: the first key whose entry reads as the text.
   std::array<std::unordered_map<std::wstring, uint32_t>, 2> entries;
-  std::map<std::wstring, std::array<MapSource, 2>> folders;  // those selected so far
+  // The maps of every folder an entry names, and of those selected since.
+  std::map<std::wstring, std::array<MapSource, 2>> folders;
 };
 
 // Makes `kit` the kit in use, for the functions that read the kit in use.
 void UseKit(const KitSnapshot& kit);
 
 // Reads the kit in folder `useFolder` (a full path, or empty for the
-// program's own folder) into `kit`, and leaves it the kit in use. Returns
-// false, with the program's folder in use, when its paths do not fit.
+// program's own folder) into `kit`: its table, and the maps of every folder
+// its entries name, each opened and hashed once. Leaves it the kit in use.
+// Returns false, with the program's folder in use, when its paths do not fit.
 bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit);
 
 // The installer's decision for a machine whose BIOS version and platform

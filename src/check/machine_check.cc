@@ -51,22 +51,11 @@ void EndReport(MachineCheck& check, const uint8_t* block, uint32_t size) {
   check.hasPlatform = HoldsPlatformStructure(block, size);
 }
 
-// The installed map against the kit's, read as the installer writes them:
-// with redirection off.
-InstalledState CompareInstalled(const MapSource& map, const ThermalMapFile& file) {
-  std::string installed;
-  if (ReadWholeFile(file.target, installed, UINT64_MAX) != 1) return InstalledState::kNotInstalled;
-  std::string source;
-  bool same = map.exists && ReadWholeFile(map.source.c_str(), source, UINT64_MAX) == 1 &&
-              source == installed;
-  return same ? InstalledState::kInPlace : InstalledState::kDiffers;
-}
-
 int ExitStatus(const MachineCheck& check, bool onThisMachine) {
   if (!check.kit->tableExists || !check.kit->tagOk) return 2;
   if (!InstallsBothMaps(check.decision)) return 1;
   bool notInPlace = std::any_of(check.installed.begin(), check.installed.end(),
-                                [](InstalledState installed) { return installed != InstalledState::kInPlace; });
+                                [](const InstalledMap& map) { return map.state != InstalledState::kInPlace; });
   return onThisMachine && notInPlace ? 1 : 0;
 }
 
@@ -87,14 +76,21 @@ const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size) {
   return block;
 }
 
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, bool onThisMachine) {
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, bool onThisMachine) {
   check.kit = &kit;
   check.decision = DecideWithKit(kit, check.biosVersion.c_str(), check.platformName.c_str());
-  check.installed = {InstalledState::kNotChecked, InstalledState::kNotChecked};
+  check.baselineKit = baseline;
+  if (baseline != nullptr) check.baseline = DecideWithKit(*baseline, check.biosVersion.c_str(), check.platformName.c_str());
+  check.installed = kUncheckedMaps;
   if (onThisMachine) {
-    bool redirectionOff = platform::Wow64EnableWow64FsRedirection(false);
-    for (int i = 0; i < 2; ++i) check.installed[i] = CompareInstalled((*check.decision.maps)[i], kThermalMapFiles[i]);
-    if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
+    std::array<bool, 2> installed{};
+    std::array<MapHash, 2> hashes{};
+    HashInstalledMaps(installed, hashes);
+    KitMapIndex index(kit, baseline);
+    for (int i = 0; i < 2; ++i) {
+      check.installed[i] = JudgeInstalledMap(i, installed[i] ? &hashes[i] : nullptr, &check.decision,
+                                             baseline != nullptr ? &check.baseline : nullptr, index);
+    }
   }
   check.exitStatus = ExitStatus(check, onThisMachine);
 }

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "check/installed_maps.h"
 #include "check/kit_findings.h"
 #include "check/kit_snapshot.h"
-
-enum class InstalledState { kNotChecked, kInPlace, kDiffers, kNotInstalled };
 
 struct MachineCheck {
   std::wstring firmware;  // the file, or "this machine"
@@ -21,9 +20,9 @@ struct MachineCheck {
   bool hasPlatform;  // the table holds a type 130 structure
   const KitSnapshot* kit;
   KitDecision decision;
-  std::array<InstalledState, 2> installed;  // kNotChecked for a firmware file
   const KitSnapshot* baselineKit;  // null unless the kit is compared with one it replaces
   KitDecision baseline;            // the baseline kit's decision
+  std::array<InstalledMap, 2> installed;  // kNotChecked for a firmware file
   std::vector<KitFinding> findings;
   int exitStatus;
 };
@@ -38,9 +37,10 @@ void ReportFirmwareBlock(const uint8_t* block, uint32_t size, MachineCheck& chec
 const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
 // Takes the decision of `kit` for the reported machine, as the installer's
-// installation stage would, and with `onThisMachine` compares the installed
-// maps with the kit's; sets the exit status (the kit's findings aside).
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, bool onThisMachine);
+// installation stage would, and that of `baseline` unless it is null; with
+// `onThisMachine` judges the installed maps against both kits' maps. Sets
+// the exit status (the kit's findings aside).
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, bool onThisMachine);
 
 // Whether the installer installs both maps of `decision`.
 bool InstallsBothMaps(const KitDecision& decision);

@@ -136,11 +136,7 @@ int RunCheck(wchar_t** argv) {
                         static_cast<uint32_t>(image.block.size()), check, true);
   }
   // Where the installer never runs, the installed maps are not there to see.
-  JudgeMachine(check, kit, onThisMachine && platform::HoldsInstalledMaps());
-  if (withBaseline) {
-    check.baselineKit = &baseline;
-    check.baseline = DecideWithKit(baseline, check.biosVersion.c_str(), check.platformName.c_str());
-  }
+  JudgeMachine(check, kit, withBaseline ? &baseline : nullptr, onThisMachine && platform::HoldsInstalledMaps());
   UseKit(kit);
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;

@@ -9,9 +9,11 @@ namespace {
 // Rows go through a buffer of their own: a fleet may have millions.
 class CsvWriter : public FleetWriter {
  public:
-  explicit CsvWriter(bool withBaseline) : withBaseline_(withBaseline) {
-    Put(withBaseline ? "name,bios_version,platform_name,token,table,key,folder,baseline_folder,change\n"
-                     : "name,bios_version,platform_name,token,table,key,folder\n");
+  CsvWriter(bool withBaseline, bool header) : withBaseline_(withBaseline) {
+    if (!header) return;
+    Put(withBaseline ? "name,bios_version,platform_name,token,table,key,folder,baseline_folder,change"
+                     : "name,bios_version,platform_name,token,table,key,folder");
+    Put(",ac_installed,dc_installed,ac_sha256,dc_sha256,error\n");
   }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
@@ -19,7 +21,10 @@ class CsvWriter : public FleetWriter {
     bool plain = machine.plainTexts;
     PutField(machine.name, plain);
     if (judgement.pair == nullptr) {
-      Put(withBaseline_ ? ",,,,,,,,\n" : ",,,,,,\n");
+      // Every cell empty but the name and the error.
+      Put(withBaseline_ ? ",,,,,,,,,,,,," : ",,,,,,,,,,,");
+      PutField(machine.error, false);
+      PutChar('\n');
       return;
     }
     PutChar(',');
@@ -36,7 +41,8 @@ class CsvWriter : public FleetWriter {
       PutChar(',');
       Put(ChangeWord(judgement));
     }
-    PutChar('\n');
+    PutInstalled(judgement.installed);
+    Put(",\n");
   }
 
   void End(const FleetJudge&, int) override { Flush(); }
@@ -70,6 +76,19 @@ class CsvWriter : public FleetWriter {
     Put(field);
   }
 
+  // ,ac_installed,dc_installed,ac_sha256,dc_sha256
+  void PutInstalled(const std::array<InstalledMap, 2>& installed) {
+    for (const InstalledMap& map : installed) {
+      PutChar(',');
+      const char* state = InstalledStateName(map.state);
+      if (state != nullptr) Put(state);
+    }
+    for (const InstalledMap& map : installed) {
+      PutChar(',');
+      if (map.hashed) Put(HexOf(map.hash));
+    }
+  }
+
   void Flush() {
     platform::WriteStandardOutput(buffer_, used_);
     used_ = 0;
@@ -82,6 +101,6 @@ class CsvWriter : public FleetWriter {
 
 }  // namespace
 
-std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge) {
-  return std::make_unique<CsvWriter>(judge.baseline() != nullptr);
+std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge, bool header) {
+  return std::make_unique<CsvWriter>(judge.baseline() != nullptr, header);
 }

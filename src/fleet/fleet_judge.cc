@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "check/installed_maps.h"
 #include "common/utf8.h"
 #include "common/wide_text.h"
 #include "fleet/pair_key.h"
@@ -12,14 +13,6 @@ namespace {
 
 // Machine names kept for each group of machines that get no folder.
 constexpr size_t kNamesPerGroup = 5;
-
-// The name of `folder` in kit `kit`, as its entry names it ("." for the kit
-// folder itself); empty without a folder.
-std::wstring FolderInKit(const std::wstring& folder, const KitSnapshot& kit) {
-  if (folder.empty()) return L"";
-  std::wstring name = folder.substr(std::min(folder.size(), kit.path.size() + 1));
-  return name.empty() ? L"." : name;
-}
 
 // The move of a machine of `kind` under `verdict`: the folder by each
 // kit's entry and the change; false when its folder and maps stay, or it is
@@ -54,7 +47,7 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
   if (!machine.error.empty()) {
     ++unreadable_;
     allGetBothMaps_ = false;
-    return {nullptr, Outcome::kUnreadable, Outcome::kUnreadable};
+    return {nullptr, Outcome::kUnreadable, Outcome::kUnreadable, kUncheckedMaps};
   }
   size_t number = FindPair(machine);
   PairDecision& pair = pairs_[number];
@@ -73,7 +66,33 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
     }
   }
   if (outcome != Outcome::kFolder || !verdict.match->bothMaps) allGetBothMaps_ = false;
-  return {&pair, outcome, baselineOutcome};
+  Judgement judgement{&pair, outcome, baselineOutcome, kUncheckedMaps};
+  if (machine.reportsInstalled) JudgeInstalled(machine, judgement);
+  return judgement;
+}
+
+void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgement) {
+  const PairVerdict& verdict = *judgement.pair->verdict;
+  // An undecided machine has no folder that is known.
+  const KitMatch* match = judgement.outcome != Outcome::kUndecided ? verdict.match : nullptr;
+  const KitMatch* baselineMatch = verdict.baseline != nullptr && judgement.baselineOutcome != Outcome::kUndecided
+                                 ? verdict.baseline
+                                 : nullptr;
+  for (int i = 0; i < 2; ++i) {
+    judgement.installed[i] =
+        JudgeInstalledMap(i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
+                          match != nullptr ? &match->decision : nullptr,
+                          baselineMatch != nullptr ? &baselineMatch->decision : nullptr, kitMaps_);
+    ++installed_[i][static_cast<size_t>(judgement.installed[i].state)];
+  }
+  ++reportingInstalled_;
+  const std::array<InstalledMap, 2>& maps = judgement.installed;
+  if (maps[0].state == InstalledState::kInPlace && maps[1].state == InstalledState::kInPlace) return;
+  allInPlace_ = false;
+  if (!keepNames_) return;
+  InstalledCount& group = installedGroups_[{match, maps[0].state, maps[0].other, maps[1].state, maps[1].other}];
+  ++group.machines;
+  if (group.names.size() < kNamesPerGroup) group.names.emplace_back(machine.name);
 }
 
 size_t FleetJudge::FindPair(const FleetMachine& machine) {
@@ -101,6 +120,9 @@ uint64_t FleetJudge::Machines(size_t number, MachineKind kind) const {
 
 FleetSummary FleetJudge::Summary() const {
   FleetSummary summary;
+  summary.reportingInstalled = reportingInstalled_;
+  summary.installed = installed_;
+  summary.allInPlace = allInPlace_;
   summary.unreadable = unreadable_;
   summary.machines = unreadable_;
   summary.allGetBothMaps = allGetBothMaps_;
@@ -111,7 +133,8 @@ FleetSummary FleetJudge::Summary() const {
       summary.machines += machines;
       const PairVerdict& verdict = *pair.verdict;
       if (verdict.baseline != nullptr && machines > 0) {
-        Judgement judgement{&pair, OutcomeFor(*verdict.match, kind), OutcomeFor(*verdict.baseline, kind)};
+        Judgement judgement{&pair, OutcomeFor(*verdict.match, kind), OutcomeFor(*verdict.baseline, kind),
+                            kUncheckedMaps};
         summary.changes[ChangeWord(judgement)] += machines;
         MachineMove move;
         if (MoveOf(verdicts_, verdict, kind, move)) summary.moves[move] += machines;
@@ -157,4 +180,28 @@ const std::vector<std::string>& FleetJudge::MoveNames(const MachineMove& move) c
   static const std::vector<std::string> kNoNames;
   auto found = moveNames_.find(move);
   return found == moveNames_.end() ? kNoNames : found->second;
+}
+
+std::vector<InstalledGroup> FleetJudge::InstalledGroups() const {
+  std::vector<InstalledGroup> groups;
+  for (const auto& [key, count] : installedGroups_) {
+    const KitMatch* match = std::get<0>(key);
+    groups.push_back({match != nullptr ? FolderInKit(match->decision.folder, kit()) : L"",
+                      {std::get<1>(key), std::get<3>(key)},
+                      {std::get<2>(key), std::get<4>(key)},
+                      count.machines,
+                      &count.names});
+  }
+  // Ties go by what people read, not by where the kits lie in memory.
+  auto order = [](const InstalledGroup& group) {
+    auto other = [](const KitMapPlace* place) {
+      return place == nullptr ? std::make_tuple(std::wstring(), std::wstring(), 0)
+                              : std::make_tuple(place->kit->path, place->folder, place->map);
+    };
+    return std::make_tuple(UINT64_MAX - group.machines, group.folder, group.states, other(group.others[0]),
+                           other(group.others[1]));
+  };
+  std::sort(groups.begin(), groups.end(),
+            [&order](const InstalledGroup& a, const InstalledGroup& b) { return order(a) < order(b); });
+  return groups;
 }

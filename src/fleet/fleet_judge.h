@@ -20,6 +20,7 @@
 #include <tuple>
 #include <vector>
 
+#include "check/installed_maps.h"
 #include "check/kit_snapshot.h"
 #include "fleet/fleet_sources.h"
 #include "fleet/kit_verdicts.h"
@@ -36,6 +37,7 @@ struct Judgement {
   const PairDecision* pair;
   Outcome outcome;
   Outcome baselineOutcome;
+  std::array<InstalledMap, 2> installed;  // kNotChecked unless the machine reports them
 };
 
 // A judged machine's change from the baseline kit: as ChangeName says it,
@@ -64,6 +66,16 @@ struct MachineMove {
   }
 };
 
+// Machines whose maps are not both in place, grouped by the folder the kit
+// gives them and what was found of each map.
+struct InstalledGroup {
+  std::wstring folder;  // as the kit's entry names it; empty without one
+  std::array<InstalledState, 2> states;
+  std::array<const KitMapPlace*, 2> others;  // for kOtherMap
+  uint64_t machines;
+  const std::vector<std::string>* names;  // the first few
+};
+
 struct FleetSummary {
   uint64_t machines = 0;
   std::map<std::wstring, uint64_t> perFolder;
@@ -74,6 +86,11 @@ struct FleetSummary {
   // With a baseline kit: the machines of each change, and the moves.
   std::map<std::string, uint64_t> changes;
   std::map<MachineMove, uint64_t> moves;
+  // The machines that report their installed maps, each map's states among
+  // them, and whether each of them has both maps in place.
+  uint64_t reportingInstalled = 0;
+  std::array<std::array<uint64_t, kInstalledStates>, 2> installed{};
+  bool allInPlace = true;
 };
 
 class FleetJudge {
@@ -82,7 +99,7 @@ class FleetJudge {
   // With `keepNames`, the groups of machines that get no folder, and the
   // moves, keep the first few names, for the page.
   FleetJudge(KitSnapshot& kit, KitSnapshot* baseline, bool keepNames)
-      : verdicts_(kit, baseline), keepNames_(keepNames) {}
+      : verdicts_(kit, baseline), kitMaps_(kit, baseline), keepNames_(keepNames) {}
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
@@ -97,17 +114,35 @@ class FleetJudge {
   // The first few names of a move's machines, where names are kept.
   const std::vector<std::string>& MoveNames(const MachineMove& move) const;
 
+  // The groups of machines judged so far whose maps are not both in place,
+  // largest first; kept with the names.
+  std::vector<InstalledGroup> InstalledGroups() const;
+
   const KitSnapshot& kit() const { return verdicts_.kit(); }
   const KitSnapshot* baseline() const { return verdicts_.baseline(); }
 
  private:
+  // A group of InstalledGroups: the kit's match (null when undecided), and
+  // each map's state and other map.
+  using InstalledKey = std::tuple<const KitMatch*, InstalledState, const KitMapPlace*, InstalledState,
+                                  const KitMapPlace*>;
+  struct InstalledCount {
+    uint64_t machines = 0;
+    std::vector<std::string> names;
+  };
+
   // The number of the pair of `machine`, decided when it is new.
   size_t FindPair(const FleetMachine& machine);
+
+  // Judges the installed maps that `machine` reports into `judgement`, and
+  // counts them.
+  void JudgeInstalled(const FleetMachine& machine, Judgement& judgement);
 
   // The machines of pair `number` of `kind`.
   uint64_t Machines(size_t number, MachineKind kind) const;
 
   KitVerdicts verdicts_;
+  KitMapIndex kitMaps_;
   bool keepNames_;
   PairTable pairs_;
   // By pair: the first few names of each kind that get no folder, when
@@ -119,4 +154,8 @@ class FleetJudge {
   std::string heldPlatformName_;
   uint64_t unreadable_ = 0;
   bool allGetBothMaps_ = true;
+  uint64_t reportingInstalled_ = 0;
+  std::array<std::array<uint64_t, kInstalledStates>, 2> installed_{};
+  bool allInPlace_ = true;
+  std::map<InstalledKey, InstalledCount> installedGroups_;
 };

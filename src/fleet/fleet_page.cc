@@ -7,6 +7,7 @@
 
 #include "check/json_text.h"
 #include "common/utf8.h"
+#include "fleet/page_parts.h"
 
 namespace {
 
@@ -14,7 +15,6 @@ namespace {
 // machines (the CSV output holds them all), the largest groups and folders,
 // and the first findings.
 constexpr size_t kListedMachines = 1000;
-constexpr size_t kListedGroups = 50;
 constexpr size_t kFolderBars = 40;
 constexpr size_t kListedFindings = 200;
 // The machines' table stays open up to this many rows.
@@ -28,6 +28,8 @@ constexpr char kStyle[] =
     "svg{width:100%;height:auto;max-width:40rem}svg text{font:13px system-ui,sans-serif}"
     ".folder{fill:#2f6db5}.nomatch{fill:#c77700}.undecided{fill:#8e5bb5}.unreadable{fill:#777}"
     ".unchanged{fill:#1b7a3a}.added{fill:#2f6db5}.removed{fill:#b3261e}.changed{fill:#c77700}"
+    ".inplace{fill:#1b7a3a}.baseline{fill:#c77700}.othermap{fill:#b3261e}.differs{fill:#8e5bb5}"
+    ".notinstalled{fill:#777}"
     ".finding{margin:.3rem 0;padding:.3rem .6rem;border-left:.3rem solid}"
     ".finding.error{border-color:#b3261e;background:#fbeaea}"
     ".finding.warning{border-color:#c77700;background:#fff4e0}"
@@ -39,20 +41,6 @@ constexpr char kStyle[] =
     "@media (max-width:40rem){body{font-size:14px;padding:.5rem}}"
     "@media print{body{max-width:none}.status,.finding{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
     "details>summary{list-style:none}}";
-
-std::string Html(const std::wstring& text) {
-  std::string out;
-  AppendHtmlText(out, text.c_str());
-  return out;
-}
-
-std::string Html(std::string_view utf8) { return Html(WideFromUtf8(utf8)); }
-
-std::string Share(uint64_t count, uint64_t total) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%.1f%%", total == 0 ? 0.0 : 100.0 * static_cast<double>(count) / static_cast<double>(total));
-  return text;
-}
 
 const char* StatusMeaning(int status) {
   switch (status) {
@@ -67,40 +55,6 @@ const char* StatusMeaning(int status) {
 std::wstring LastPart(const std::wstring& path) {
   size_t separator = path.find_last_of(L"\\/");
   return separator == std::wstring::npos || separator + 1 == path.size() ? path : path.substr(separator + 1);
-}
-
-struct Bar {
-  std::wstring label;
-  std::wstring title;
-  uint64_t count;
-  const char* kind;  // "folder", "nomatch", "undecided", "unreadable", or a change
-};
-
-// The bars of `total` machines, each labelled with its count and share.
-std::string Bars(const std::vector<Bar>& bars, uint64_t total, const char* label) {
-  uint64_t largest = 1;
-  for (const Bar& bar : bars) largest = std::max(largest, bar.count);
-  constexpr int kRow = 30;
-  // Narrow, so that its text stays legible in a narrow window.
-  std::string svg = std::string("<svg role=\"img\" aria-label=\"") + label + "\" viewBox=\"0 0 480 " +
-                    std::to_string(kRow * static_cast<int>(bars.size()) + 10) +
-                    "\" xmlns=\"http://www.w3.org/2000/svg\">";
-  int y = 5;
-  for (const Bar& bar : bars) {
-    int width = bar.count == 0 ? 0 : std::max(2, static_cast<int>(230 * bar.count / largest));
-    // A long name is cut to fit its column; the bar's title holds it whole.
-    std::wstring name = bar.label.size() > 19 ? bar.label.substr(0, 18) + L"\u2026" : bar.label;
-    std::string count = std::to_string(bar.count) + " (" + Share(bar.count, total) + ")";
-    svg += "<g><title>" + Html(bar.title) + ": " + count + "</title>";
-    svg += "<text x=\"0\" y=\"" + std::to_string(y + 19) + "\">" + Html(name) + "</text>";
-    svg += "<rect class=\"bar " + std::string(bar.kind) + "\" data-count=\"" + std::to_string(bar.count) +
-           "\" x=\"150\" y=\"" + std::to_string(y + 4) + "\" width=\"" + std::to_string(width) +
-           "\" height=\"20\"/>";
-    svg += "<text x=\"" + std::to_string(158 + width) + "\" y=\"" + std::to_string(y + 19) + "\">" + count +
-           "</text></g>";
-    y += kRow;
-  }
-  return svg + "</svg>\n";
 }
 
 std::string FolderBars(const FleetSummary& summary) {
@@ -142,10 +96,7 @@ std::string Changes(const FleetJudge& judge, const FleetSummary& summary) {
   auto folder = [](const std::wstring& name) { return name.empty() ? std::string("no folder") : Html(name); };
   for (size_t m = 0; m < moves.size() && m < kListedGroups; ++m) {
     const auto& [move, machines] = moves[m];
-    const std::vector<std::string>& names = judge.MoveNames(move);
-    std::string some;
-    for (size_t i = 0; i < names.size(); ++i) some += (i == 0 ? "" : ", ") + Html(names[i]);
-    if (machines > names.size()) some += " and " + std::to_string(machines - names.size()) + " more";
+    std::string some = SomeNames(judge.MoveNames(move), machines);
     html += "<tr><td class=\"move-count\">" + std::to_string(machines) + "</td><td>" + folder(move.from) +
             "</td><td>" + folder(move.to) + "</td><td class=\"change\">" + move.change + "</td><td>" + some +
             "</td></tr>\n";
@@ -166,10 +117,7 @@ std::string Groups(const std::vector<MachineGroup>& groups, bool withPlatform, c
   html += "<th>For example</th></tr></thead><tbody>\n";
   for (size_t g = 0; g < groups.size() && g < kListedGroups; ++g) {
     const MachineGroup& group = groups[g];
-    std::string some;
-    const std::vector<std::string>& names = *group.names;
-    for (size_t i = 0; i < names.size(); ++i) some += (i == 0 ? "" : ", ") + Html(names[i]);
-    if (group.machines > names.size()) some += " and " + std::to_string(group.machines - names.size()) + " more";
+    std::string some = SomeNames(*group.names, group.machines);
     html += "<tr><td class=\"group-count\">" + std::to_string(group.machines) + "</td><td>" +
             Html(group.hasToken ? L"\u201C" + group.token + L"\u201D" : L"no token") + "</td>";
     if (withPlatform) {
@@ -213,17 +161,9 @@ class PageWriter : public FleetWriter {
       : withBaseline_(withBaseline), findings_(findings) {}
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
-    if (listed_ == kListedMachines) return;
-    ++listed_;
-    std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
-    rows_ += "<tr><td>" + Html(cells[0]) + "</td>";
-    if (judgement.pair == nullptr) {
-      rows_ += "<td colspan=\"" + std::to_string(cells.size() - 1) + "\">cannot be read: " + Html(machine.error) +
-               "</td></tr>\n";
-      return;
-    }
-    for (size_t i = 1; i < cells.size(); ++i) rows_ += "<td>" + Html(cells[i]) + "</td>";
-    rows_ += "</tr>\n";
+    if (rows_.size() == kListedMachines) return;
+    rows_.emplace_back(FleetCells(machine, judgement, withBaseline_),
+                       std::string(judgement.pair == nullptr ? machine.error : std::string_view()));
   }
 
   void End(const FleetJudge& judge, int status) override {
@@ -247,23 +187,38 @@ class PageWriter : public FleetWriter {
     }
     out_ += "<h2>The kit's findings</h2>\n" + Findings(findings_);
     if (withBaseline_) out_ += Changes(judge, summary);
+    bool installed = summary.reportingInstalled > 0;
+    if (installed) out_ += InstalledSection(judge, summary);
     out_ += "<h2>Machines</h2>\n";
-    out_ += std::string("<details class=\"machines\"") + (listed_ <= kOpenTableRows ? " open" : "") + "><summary>" +
-            (listed_ < summary.machines ? "The first " + std::to_string(listed_) + " of " + machines +
+    out_ += std::string("<details class=\"machines\"") + (rows_.size() <= kOpenTableRows ? " open" : "") + "><summary>" +
+            (rows_.size() < summary.machines ? "The first " + std::to_string(rows_.size()) + " of " + machines +
                                               " machines (the CSV output lists them all)"
                                         : "All " + machines + " machines") +
             "</summary>\n<div class=\"wide\"><table><thead><tr><th>Name</th><th>BIOS version</th>"
             "<th>Platform name</th><th>Token</th><th>Table</th><th>Key</th><th>Folder</th>" +
-            (withBaseline_ ? "<th>Baseline folder</th><th>Change</th>" : "") + "</tr></thead><tbody>\n";
-    out_ += rows_ + "</tbody></table></div>\n</details>\n</body></html>\n";
+            (withBaseline_ ? "<th>Baseline folder</th><th>Change</th>" : "") +
+            (installed ? "<th>AC installed</th><th>DC installed</th>" : "") + "</tr></thead><tbody>\n";
+    for (const auto& [cells, error] : rows_) out_ += RowHtml(cells, error, installed);
+    out_ += "</tbody></table></div>\n</details>\n</body></html>\n";
     Emit(0);
   }
 
  private:
+  // A machine's row, with the installed maps' states or without them.
+  static std::string RowHtml(const std::vector<std::string>& cells, const std::string& error, bool installed) {
+    size_t shown = installed ? cells.size() : cells.size() - 2;
+    std::string html = "<tr><td>" + Html(cells[0]) + "</td>";
+    if (!error.empty()) {
+      return html + "<td colspan=\"" + std::to_string(shown - 1) + "\">cannot be read: " + Html(error) + "</td></tr>\n";
+    }
+    for (size_t i = 1; i < shown; ++i) html += "<td>" + Html(cells[i]) + "</td>";
+    return html + "</tr>\n";
+  }
+
   bool withBaseline_;
   const std::vector<KitFinding>& findings_;
-  std::string rows_;
-  size_t listed_ = 0;
+  // The first machines' cells, and the error of each that could not be read.
+  std::vector<std::pair<std::vector<std::string>, std::string>> rows_;
 };
 
 }  // namespace

@@ -36,6 +36,7 @@ struct FleetReading {
   std::string bytes;  // a file's bytes, or the start of an export
   FirmwareImage image{};
   MachineCheck report{};
+  InventoryReader reader{nullptr, nullptr};
   InventoryRow row{};
   bool saidNoPlatforms = false;
 };
@@ -73,15 +74,32 @@ void Give(FleetReading& reading) { reading.take(reading.machine, reading.context
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
   reading.name = name;
   reading.error = error;
-  reading.machine = {reading.name, reading.error, &reading.firmware, nullptr, {}, {}, MachineKind::kNoPlatformStructure, false};
+  reading.machine = FleetMachine{};
+  reading.machine.name = reading.name;
+  reading.machine.error = reading.error;
+  reading.machine.firmware = &reading.firmware;
   Give(reading);
+}
+
+// Reads the installed maps' hashes of `row` into `machine`; why they cannot
+// be read, or empty.
+std::string ReadInstalledHashes(const InventoryRow& row, FleetMachine& machine) {
+  for (int i = 0; i < 2; ++i) {
+    std::string_view cell = row.cells[i == 0 ? kAcSha256Column : kDcSha256Column];
+    machine.installed[i] = !cell.empty();
+    if (machine.installed[i] && !ParseHex(cell, machine.installedHash[i])) {
+      return std::string(i == 0 ? "ac_sha256" : "dc_sha256") + " is not 64 hexadecimal digits";
+    }
+  }
+  return "";
 }
 
 // The rows of an export whose first bytes are reading.bytes, the rest in
 // `file` (null: none).
 void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   FileBytes source{&reading.bytes, 0, file};
-  InventoryReader reader(ReadFileBytes, &source);
+  InventoryReader& reader = reading.reader;
+  reader.Start(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
   InventoryHeader header = reader.ReadHeader(*reading.columns);
   if (header == InventoryHeader::kTooLong) return GiveError(reading, name, "its header is longer than 1 MiB");
@@ -101,22 +119,43 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   }
   reading.firmware = path == kStandardInput ? L"standard input" : path;
   bool platformKnown = reader.HasColumn(kPlatformNameColumn);
+  bool hashes = reader.HasColumn(kAcSha256Column) || reader.HasColumn(kDcSha256Column);
+  bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
   InventoryRow& row = reading.row;
   while (reader.ReadRow(row)) {
+    std::string where = "line " + std::to_string(row.line) + " of " + name;
     if (!row.complete) {
       // A cut row has no cells, not even its name.
-      std::string where = "line " + std::to_string(row.line) + " of " + name;
       GiveError(reading, row.tooLong ? std::string_view(where) : row.name,
                 where + (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
       continue;
     }
+    // The checker's own row of a machine that could not be read keeps its error.
+    if (!row.cells[kErrorColumn].empty()) {
+      GiveError(reading, row.name, std::string(row.cells[kErrorColumn]));
+      continue;
+    }
+    FleetMachine& machine = reading.machine;
+    machine = FleetMachine{};
+    // The checker's own row of a machine that cannot tell its maps (Linux)
+    // leaves their states empty.
+    machine.reportsInstalled = hashes && (!states || !row.cells[kAcInstalledColumn].empty() ||
+                                          !row.cells[kDcInstalledColumn].empty());
+    std::string hashError = machine.reportsInstalled ? ReadInstalledHashes(row, machine) : "";
+    if (!hashError.empty()) {
+      GiveError(reading, row.name, where.append(": ").append(hashError));
+      continue;
+    }
     std::string_view platformName = row.cells[kPlatformNameColumn];
-    reading.machine = {row.name,     {},           &reading.firmware,      "inventory row",
-                       row.cells[kBiosVersionColumn], platformName,
-                       !platformKnown         ? MachineKind::kPlatformUnknown
-                       : platformName.empty() ? MachineKind::kNoPlatformStructure
-                                              : MachineKind::kPlatformStructure,
-                       row.plain};
+    machine.name = row.name;
+    machine.firmware = &reading.firmware;
+    machine.format = "inventory row";
+    machine.biosVersion = row.cells[kBiosVersionColumn];
+    machine.platformName = platformName;
+    machine.kind = !platformKnown         ? MachineKind::kPlatformUnknown
+                   : platformName.empty() ? MachineKind::kNoPlatformStructure
+                                          : MachineKind::kPlatformStructure;
+    machine.plainTexts = row.plain;
     Give(reading);
   }
 }
@@ -135,9 +174,23 @@ void ReadDump(FleetReading& reading, const std::wstring& path) {
   reading.name = FileName(path);
   reading.biosVersion = Utf8FromWide(report.biosVersion.c_str());
   reading.platformName = Utf8FromWide(report.platformName.c_str());
-  reading.machine = {reading.name,         {},   &reading.firmware, image.format, reading.biosVersion,
-                     reading.platformName, FirmwareMachineKind(report.hasPlatform), false};
+  FleetMachine& machine = reading.machine;
+  machine = FleetMachine{};
+  machine.name = reading.name;
+  machine.firmware = &reading.firmware;
+  machine.format = image.format;
+  machine.biosVersion = reading.biosVersion;
+  machine.platformName = reading.platformName;
+  machine.kind = FirmwareMachineKind(report.hasPlatform);
   Give(reading);
+}
+
+// Whether reading.bytes, the start of a file, begins an inventory export.
+bool StartsExport(FleetReading& reading) {
+  if (!StartsAsText(reading.bytes)) return false;
+  FileBytes start{&reading.bytes, 0, nullptr};
+  reading.reader.Start(ReadFileBytes, &start);
+  return reading.reader.ReadHeader(*reading.columns) == InventoryHeader::kRead;
 }
 
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
@@ -151,7 +204,7 @@ void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   std::string& bytes = reading.bytes;
   bytes.clear();
   bool read = AppendFileBytes(file, bytes, std::min<uint64_t>(size, kStartBytes));
-  if (read && StartsInventory(bytes, *reading.columns)) {
+  if (read && StartsExport(reading)) {
     ReadExport(reading, path, file);
   } else if (read && size > kLargestFirmwareFile) {
     GiveError(reading, FileName(path), "too large to be a firmware table (over 16 MiB)");

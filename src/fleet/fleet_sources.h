@@ -2,11 +2,13 @@
 // folders of them, inventory exports and standard input.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "check/map_hash.h"
 #include "fleet/inventory_reader.h"
 
 // What a machine tells of its platform name: it has no type 130 structure
@@ -33,6 +35,12 @@ struct FleetMachine {
   std::string_view biosVersion;   // as given, or as the firmware's strings read
   std::string_view platformName;  // empty without one
   MachineKind kind;
+  // Whether it reports its installed maps (an export's row with their
+  // hashes, or this machine on Windows), and then whether each is there,
+  // and its hash.
+  bool reportsInstalled;
+  std::array<bool, 2> installed;
+  std::array<MapHash, 2> installedHash;
   bool plainTexts;             // no text holds a comma, a quote or a line break
 };
 

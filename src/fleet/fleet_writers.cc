@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/utf8.h"
+#include "install/deploy.h"
 #include "install/platform_table.h"
 #include "platform/platform.h"
 
@@ -15,7 +16,7 @@ void FleetWriter::Emit(size_t atLeast) {
 }
 
 std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement, bool withBaseline) {
-  std::vector<std::string> cells(withBaseline ? 9 : 7);
+  std::vector<std::string> cells(withBaseline ? 11 : 9);
   cells[0] = machine.name;
   if (judgement.pair == nullptr) return cells;
   const PairVerdict& verdict = *judgement.pair->verdict;
@@ -34,7 +35,25 @@ std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement
                    : Utf8FromWide(verdict.baseline->decision.folder.c_str());
     cells[8] = ChangeWord(judgement);
   }
+  for (int i = 0; i < 2; ++i) {
+    const char* state = InstalledStateName(judgement.installed[i].state);
+    cells[cells.size() - 2 + i] = state != nullptr ? state : "";
+  }
   return cells;
+}
+
+std::vector<std::string> InstalledLines(const FleetSummary& summary) {
+  std::vector<std::string> lines;
+  if (summary.reportingInstalled == 0) return lines;
+  for (int i = 0; i < 2; ++i) {
+    std::string line = Utf8FromWide(kThermalMapFiles[i].name) + ":";
+    for (size_t state = 1; state < kInstalledStates; ++state) {
+      line += std::string(state == 1 ? " " : ", ") + std::to_string(summary.installed[i][state]) + " " +
+              InstalledStateName(static_cast<InstalledState>(state));
+    }
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 std::vector<std::pair<MachineMove, uint64_t>> LargestMoves(const FleetSummary& summary) {

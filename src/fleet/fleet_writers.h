@@ -28,8 +28,10 @@ class FleetWriter {
 };
 
 // name,bios_version,platform_name,token,table,key,folder (and, with a
-// baseline kit, baseline_folder,change): a header, then one row per machine.
-std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge);
+// baseline kit, baseline_folder,change), then ac_installed,dc_installed,
+// ac_sha256,dc_sha256 and error: a header (unless `header` is false), then
+// one row per machine.
+std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge, bool header);
 
 // The kit's findings, a row per machine in aligned columns, the summary (and
 // the changes from a baseline kit) and the exit status.
@@ -43,10 +45,15 @@ std::unique_ptr<FleetWriter> MakeJsonWriter(const FleetJudge& judge, const std::
 std::unique_ptr<FleetWriter> MakePageWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings);
 
 // The cells of the text output's and the page's rows: name, BIOS version,
-// platform name, token, table, key and folder, and with a baseline kit its
-// folder and the change (UTF-8; all but the name empty for a machine that
-// could not be read).
+// platform name, token, table, key and folder, with a baseline kit its
+// folder and the change, then the installed AC and DC maps' states (UTF-8;
+// all but the name empty for a machine that could not be read).
 std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement, bool withBaseline);
+
+// What was found of the maps of `summary`'s machines, one line a map:
+// "ThermalMap_AC.ini: 140 in place, 10 baseline, ..."; none when no
+// machine reports them.
+std::vector<std::string> InstalledLines(const FleetSummary& summary);
 
 // The change words in the order the summaries give them.
 extern const char* const kChangeWords[5];

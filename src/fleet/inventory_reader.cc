@@ -42,7 +42,24 @@ size_t ReadMemory(void* context, char* buffer, size_t size) {
 }  // namespace
 
 InventoryReader::InventoryReader(InventoryBytes read, void* context, size_t longestRecord)
-    : read_(read), context_(context), longestRecord_(longestRecord), raw_(kReadBlock) {
+    : longestRecord_(longestRecord), raw_(kReadBlock) {
+  Start(read, context);
+}
+
+void InventoryReader::Start(InventoryBytes read, void* context) {
+  read_ = read;
+  context_ = context;
+  decoder_ = TextDecoder();
+  rawUsed_ = 0;
+  rawEnded_ = false;
+  text_.clear();
+  textAt_ = 0;
+  state_ = State::kUnquoted;
+  skipLineFeed_ = false;
+  line_ = 1;
+  recordSize_ = 0;
+  cellEnds_.clear();
+  headerNames_.clear();
   columns_.fill(-1);
 }
 
@@ -209,6 +226,8 @@ InventoryHeader InventoryReader::ReadHeader(const InventoryColumns& columns) {
     }
   }
   columns_[kPlatformNameColumn] = column(columns.platformName.empty() ? kPlatformName : columns.platformName);
+  columns_[kAcInstalledColumn] = column("ac_installed");
+  columns_[kDcInstalledColumn] = column("dc_installed");
   columns_[kAcSha256Column] = column("ac_sha256");
   columns_[kDcSha256Column] = column("dc_sha256");
   columns_[kErrorColumn] = column("error");

@@ -23,10 +23,18 @@ struct InventoryColumns {
 };
 
 // The columns a row's cells are taken from: the BIOS version's is needed,
-// the others may be absent. The hashes of the installed maps and the error
-// are those of the checker's own rows.
-enum InventoryColumn : size_t { kBiosVersionColumn, kPlatformNameColumn, kAcSha256Column, kDcSha256Column,
-                                kErrorColumn, kInventoryColumns };
+// the others may be absent. The installed maps' states and hashes and the
+// error are those of the checker's own rows.
+enum InventoryColumn : size_t {
+  kBiosVersionColumn,
+  kPlatformNameColumn,
+  kAcInstalledColumn,
+  kDcInstalledColumn,
+  kAcSha256Column,
+  kDcSha256Column,
+  kErrorColumn,
+  kInventoryColumns
+};
 
 // A row: its name (the first cell) and the cells of its columns, in the
 // reader's buffer until the next row is read; a column that the export does
@@ -61,10 +69,14 @@ class InventoryReader {
   // `longestRecord` bytes long.
   InventoryReader(InventoryBytes read, void* context, size_t longestRecord = kLongestInventoryRow);
 
+  // Starts reading another export, from `read`, with the same buffers: a
+  // folder of 100,000 one-row exports takes them from the heap once.
+  void Start(InventoryBytes read, void* context);
+
   // Reads the header (after a first line that starts with "#TYPE", which
   // PowerShell's Export-Csv writes) and finds the columns: the BIOS version
-  // and platform name by `columns`, the others by their names ("ac_sha256",
-  // "dc_sha256", "error"). Header names match without regard to letter case
+  // and platform name by `columns`, the others by their names
+  // ("ac_installed", "dc_installed", "ac_sha256", "dc_sha256", "error"). Header names match without regard to letter case
   // and surrounding blanks.
   InventoryHeader ReadHeader(const InventoryColumns& columns);
 

@@ -1,6 +1,7 @@
 #include "check/check_output.h"
 #include "check/json_text.h"
 #include "fleet/fleet_writers.h"
+#include "install/deploy.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ class JsonWriter : public FleetWriter {
       } else {
         out_ += "null";
       }
-      AppendDecisionJson(out_, kit_, DecisionOf(*judgement.pair, false),
-                         {InstalledState::kNotChecked, InstalledState::kNotChecked},
+      AppendDecisionJson(out_, kit_, DecisionOf(*judgement.pair, false), judgement.installed,
                          judgement.outcome == Outcome::kUndecided);
       if (baseline_ != nullptr) {
         AppendBaselineJson(out_, *baseline_, DecisionOf(*judgement.pair, true),
@@ -59,12 +59,29 @@ class JsonWriter : public FleetWriter {
     out_ += "],\"no_match\":" + std::to_string(summary.noMatch) +
             ",\"undecided\":" + std::to_string(summary.undecided) +
             ",\"unreadable\":" + std::to_string(summary.unreadable);
+    if (summary.reportingInstalled > 0) AppendInstalled(summary);
     if (baseline_ != nullptr) AppendChanges(summary);
     out_ += "},\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";
     Emit(0);
   }
 
  private:
+  // ,"installed": {"machines", and for each map {state: machines}}, of the
+  // machines that report their maps.
+  void AppendInstalled(const FleetSummary& summary) {
+    out_ += ",\"installed\":{\"machines\":" + std::to_string(summary.reportingInstalled);
+    for (int i = 0; i < 2; ++i) {
+      out_ += ",";
+      AppendJsonString(out_, kThermalMapFiles[i].name);
+      for (size_t state = 1; state < kInstalledStates; ++state) {
+        out_ += std::string(state == 1 ? ":{\"" : ",\"") + InstalledStateName(static_cast<InstalledState>(state)) +
+                "\":" + std::to_string(summary.installed[i][state]);
+      }
+      out_ += "}";
+    }
+    out_ += "}";
+  }
+
   // ,"baseline_kit", "changes" {word: machines} and "moves" [{"from", "to",
   // "machines", "change"}], the largest first.
   void AppendChanges(const FleetSummary& summary) {

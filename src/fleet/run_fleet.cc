@@ -7,6 +7,8 @@
 #include "check/kit_findings.h"
 #include "check/machine_check.h"
 #include "common/utf8.h"
+#include "common/wide_text.h"
+#include "platform/platform.h"
 #include "fleet/fleet_judge.h"
 #include "fleet/fleet_sources.h"
 #include "fleet/fleet_writers.h"
@@ -29,7 +31,9 @@ void TakeMachine(const FleetMachine& machine, void* context) {
   run->writer->Row(machine, judgement);
 }
 
-// Without firmware files the fleet is this machine.
+// Without firmware files the fleet is this machine, named as `hostname`
+// names it, so that each machine of a fleet can write its own row; where
+// the installer installs, with its installed maps.
 void TakeThisMachine(FleetRun& run) {
   MachineCheck report;
   uint32_t size = 0;
@@ -37,17 +41,26 @@ void TakeThisMachine(FleetRun& run) {
   bool read = ReportThisMachine(report, size) != nullptr;
   std::string biosVersion = Utf8FromWide(report.biosVersion.c_str());
   std::string platformName = Utf8FromWide(report.platformName.c_str());
-  FleetMachine machine{"this machine", read ? "" : "gives no SMBIOS table that can be read",
-                       &firmware,      "RawSMBIOSData block",
-                       biosVersion,    platformName,
-                       FirmwareMachineKind(report.hasPlatform), false};
+  wchar_t computer[256] = {};
+  std::string name = platform::GetComputerNameExW(computer, ArraySize(computer)) > 0 ? Utf8FromWide(computer)
+                                                                                     : "this machine";
+  FleetMachine machine{};
+  machine.name = name;
+  machine.error = read ? "" : "gives no SMBIOS table that can be read";
+  machine.firmware = &firmware;
+  machine.format = "RawSMBIOSData block";
+  machine.biosVersion = biosVersion;
+  machine.platformName = platformName;
+  machine.kind = FirmwareMachineKind(report.hasPlatform);
+  machine.reportsInstalled = platform::HoldsInstalledMaps();
+  if (machine.reportsInstalled) HashInstalledMaps(machine.installed, machine.installedHash);
   TakeMachine(machine, &run);
 }
 
-std::unique_ptr<FleetWriter> MakeWriter(OutputFormat format, const FleetJudge& judge,
+std::unique_ptr<FleetWriter> MakeWriter(const CheckOptions& options, const FleetJudge& judge,
                                         const std::vector<KitFinding>& findings) {
-  switch (format) {
-    case OutputFormat::kCsv: return MakeCsvWriter(judge);
+  switch (options.format) {
+    case OutputFormat::kCsv: return MakeCsvWriter(judge, options.csvHeader);
     case OutputFormat::kJson: return MakeJsonWriter(judge, findings);
     case OutputFormat::kHtml: return MakePageWriter(judge, findings);
     case OutputFormat::kText: break;
@@ -61,7 +74,7 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baselin
   UseKit(kit);
   std::vector<KitFinding> findings = FindKitMistakes();
   FleetJudge judge(kit, baseline, options.format == OutputFormat::kHtml);
-  std::unique_ptr<FleetWriter> writer = MakeWriter(options.format, judge, findings);
+  std::unique_ptr<FleetWriter> writer = MakeWriter(options, judge, findings);
   FleetRun run{&judge, writer.get()};
   if (options.firmware.empty()) {
     TakeThisMachine(run);
@@ -70,7 +83,10 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baselin
   }
   FleetSummary summary = judge.Summary();
   bool anyRead = summary.machines > summary.unreadable;
-  int status = !anyRead ? 3 : HoldsErrors(findings) ? 2 : summary.allGetBothMaps ? 0 : 1;
+  int status = !anyRead                                      ? 3
+               : HoldsErrors(findings)                       ? 2
+               : summary.allGetBothMaps && summary.allInPlace ? 0
+                                                              : 1;
   writer->End(judge, status);
   return status;
 }

@@ -19,8 +19,9 @@ class TextWriter : public FleetWriter {
   TextWriter(bool withBaseline, const std::vector<KitFinding>& findings)
       : withBaseline_(withBaseline),
         rows_{{{"NAME", "BIOS VERSION", "PLATFORM NAME", "TOKEN", "TABLE", "KEY", "FOLDER"}, ""}},
-        widths_(withBaseline ? 9 : 7, 0) {
+        widths_(withBaseline ? 11 : 9, 0) {
     if (withBaseline) rows_[0].first.insert(rows_[0].first.end(), {"BASELINE FOLDER", "CHANGE"});
+    rows_[0].first.insert(rows_[0].first.end(), {"AC INSTALLED", "DC INSTALLED"});
     out_ = FindingsText(findings);
   }
 
@@ -28,16 +29,13 @@ class TextWriter : public FleetWriter {
     std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
     std::transform(cells.begin(), cells.end(), cells.begin(), ConsoleCell);
     std::string error(judgement.pair == nullptr ? machine.error : "");
-    if (rows_.size() <= kAlignedRows) {
-      rows_.push_back({cells, error});
-      if (rows_.size() > kAlignedRows) Align();
-    } else {
-      Line(cells, error);
-    }
+    if (aligned_) return Line(cells, error);
+    rows_.push_back({cells, error});
+    if (rows_.size() > kAlignedRows) Align();
   }
 
   void End(const FleetJudge& judge, int status) override {
-    if (rows_.size() <= kAlignedRows) Align();
+    if (!aligned_) Align();
     FleetSummary summary = judge.Summary();
     out_ += "Summary:\n";
     for (const auto& [folder, count] : summary.perFolder) {
@@ -48,6 +46,10 @@ class TextWriter : public FleetWriter {
       out_ += "  " + std::to_string(summary.undecided) + " undecided (the export gives no platform names)\n";
     }
     if (summary.unreadable > 0) out_ += "  " + std::to_string(summary.unreadable) + " unreadable\n";
+    if (summary.reportingInstalled > 0) {
+      out_ += "Installed maps of the " + std::to_string(summary.reportingInstalled) + " machines that report them:\n";
+      for (const std::string& line : InstalledLines(summary)) out_ += "  " + line + "\n";
+    }
     if (withBaseline_) {
       out_ += "Changes from the baseline kit " + ConsoleText(judge.baseline()->path.c_str()) + ":\n";
       for (const char* word : kChangeWords) {
@@ -64,21 +66,27 @@ class TextWriter : public FleetWriter {
   }
 
  private:
-  // Sets the widths from the rows held and writes them.
+  // Sets the widths from the rows held and writes them. The installed maps'
+  // columns are shown when one of those rows reports them.
   void Align() {
     for (const auto& [cells, error] : rows_) {
       for (size_t i = 0; i < cells.size(); ++i) widths_[i] = std::max(widths_[i], cells[i].size());
     }
+    bool reported = std::any_of(rows_.begin() + 1, rows_.end(), [](const auto& row) {
+      return !row.first[row.first.size() - 2].empty();
+    });
+    if (!reported) widths_.resize(widths_.size() - 2);
     for (const auto& [cells, error] : rows_) Line(cells, error);
     rows_.clear();
+    aligned_ = true;
   }
 
   // A row in the columns, or a machine's name and its error.
   void Line(const std::vector<std::string>& cells, const std::string& error) {
     std::string line;
-    for (size_t i = 0; i < cells.size(); ++i) {
+    for (size_t i = 0; i < widths_.size(); ++i) {
       line += cells[i];
-      if (i + 1 < cells.size()) line += std::string(std::max(widths_[i], cells[i].size()) - cells[i].size() + 2, ' ');
+      if (i + 1 < widths_.size()) line += std::string(std::max(widths_[i], cells[i].size()) - cells[i].size() + 2, ' ');
     }
     if (!error.empty()) line = cells[0] + "  error: " + ConsoleCell(error);
     out_ += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
@@ -92,6 +100,7 @@ class TextWriter : public FleetWriter {
   bool withBaseline_;
   std::vector<std::pair<std::vector<std::string>, std::string>> rows_;
   std::vector<size_t> widths_;
+  bool aligned_ = false;
 };
 
 }  // namespace

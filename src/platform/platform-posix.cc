@@ -271,6 +271,16 @@ bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
 
 void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 
+uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return 0;
+  std::wstring wide = WideFromNative(name);
+  if (wide.size() >= capacity) return 0;
+  std::copy(wide.begin(), wide.end(), buffer);
+  buffer[wide.size()] = L'\0';
+  return static_cast<uint32_t>(wide.size());
+}
+
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   std::wstring full = path;
   if (full.empty() || full[0] != L'/') {

@@ -148,6 +148,11 @@ void FindClose(void* listing);
 // there is none. It is never closed.
 void* GetStdInputHandle();
 
+// Writes this computer's name, as `hostname` prints it, into `buffer`
+// (`capacity` characters, terminated); returns its length, or 0 when the
+// system gives none or it does not fit. The checker's alone.
+uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity);
+
 // Whether standard error is a console (GetConsoleMode answers for it).
 bool StandardErrorIsConsole();
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The checker, the real 32-bit program under Wine, beside the installer in a
-# kit: the same report, the state of the maps before and after an install,
-# a wrong kit, and replays of crafted firmware files in the three formats.
+# kit: the same report, the state of the maps before and after an install
+# (the machine's own row, with their hashes), a wrong kit, and replays of
+# crafted firmware files in the three formats.
 source "$(dirname "$0")/wine-lib.sh"
 : "${CHECKER_EXE:?the cross-built ThermalMapCheck.exe}"
 : "${NATIVE_CHECKER:?the native thermalmapcheck}"
@@ -71,16 +72,25 @@ cp "$kit/stdout" "$work/check-report"
 run_installer "$kit" "Contoso Ltd" "ZX81.0203.A" "11/30/2026" -I
 check "the checker's report is the installer's" "$(masked <"$kit/stdout")" \
   "$(report_part "$work/check-report")"
-check_in "$kit" --format json
-check "after the install: exit 0, both maps in place" "0 in place|in place 0" \
-  "$(cat "$kit/status") $(json "$kit/stdout" "'|'.join(m['installed'] for m in d['maps']), d['exit_status']" | tr -d "(),'")"
-check "after the install: the decision" "ZX81.0203.A ZX81 DMI_Type0_Table 2 None" \
-  "$(json "$kit/stdout" "' '.join(map(str, [d['bios_version'], d['token'], d['match']['table'], d['match']['key'], d['platform_name']]))")"
+# The machine's own row, as each machine of a fleet writes it to a share:
+# its name, the decision, and its installed maps' states and hashes.
+own_row() {
+  python3 -c 'import csv, sys
+r = next(csv.DictReader(open(sys.argv[1], newline="")))
+print(" ".join([r["name"], r["bios_version"], r["token"], r["table"], r["key"], r["platform_name"] or "-"]),
+      "|".join([r["ac_installed"], r["dc_installed"], r["ac_sha256"], r["dc_sha256"]]))' "$kit/stdout"
+}
+hash_of() { sha256sum <"$1" | cut -d' ' -f1; }
+check_in "$kit" --format csv
+check "after the install: the own row, both maps in place with their hashes, exit 0" \
+  "$(hostname) ZX81.0203.A ZX81 DMI_Type0_Table 2 - in place|in place|$(hash_of "$kit/ZX81/ThermalMap_AC.ini")|$(hash_of "$kit/ZX81/ThermalMap_DC.ini") 0" \
+  "$(own_row) $(cat "$kit/status")"
 
 printf 'changed\r\n' >"$umdf/ThermalMap_DC.ini"
-check_in "$kit"
-check "a changed map: exit 1, differs" "1 installed: differs" \
-  "$(cat "$kit/status") $(grep -o 'DC.ini: .*' "$kit/stdout" | grep -o 'installed: [a-z ]*')"
+check_in "$kit" --format csv
+check "a changed map: differs, its new hash, exit 1" \
+  "in place|differs|$(hash_of "$kit/ZX81/ThermalMap_AC.ini")|$(hash_of "$umdf/ThermalMap_DC.ini") 1" \
+  "$(own_row | cut -d' ' -f7-) $(cat "$kit/status")"
 
 kit=$(new_kit badtag Morlane_V4.0.0.3)
 check_in "$kit"

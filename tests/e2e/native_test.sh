@@ -94,6 +94,54 @@ check "a plan as JSON: the counts and the moves" \
   "{'unchanged': 28, 'added': 2, 'removed': 2, 'changed': 4, 'undecided': 0} MRL01>MRL01:4:changed None>QX70:2:added MRL02>None:2:removed" \
   "$(json "$work/plan.json" "str(d['summary']['changes']) + ' ' + ' '.join('%s>%s:%d:%s' % (m['from'], m['to'], m['machines'], m['change']) for m in d['summary']['moves'])")"
 
+# After the release went out, each machine wrote its own row to a share as
+# the checker writes it: as PowerShell writes files, UTF-8 with a byte-order
+# mark or UTF-16, beside a dump and a row of the native checker, which
+# cannot see the maps. Judged against the release, with the kit it
+# replaced as the baseline.
+share="$work/share"
+mkdir "$share"
+hash_of() { sha256sum <"$1" | cut -d' ' -f1; }
+new_ac=$(hash_of "$work/shipping/MRL01/ThermalMap_AC.ini")
+old_ac=$(hash_of "$repo/examples/kit/MRL01/ThermalMap_AC.ini")
+mrl01_dc=$(hash_of "$repo/examples/kit/MRL01/ThermalMap_DC.ini")
+mrl02_ac=$(hash_of "$repo/examples/kit/MRL02/ThermalMap_AC.ini")
+header=name,bios_version,platform_name,token,table,key,folder,ac_installed,dc_installed,ac_sha256,dc_sha256,error
+row() { printf '%s\r\n%s,%s,,,,,,%s,%s,%s,%s,\r\n' "$header" "$@"; }
+utf16() { iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; }; }
+{ printf '\xef\xbb\xbf'; row PC1 MRL01.0105 "in place" "in place" "$new_ac" "$mrl01_dc"; } >"$share/PC1.csv"
+row PC2 MRL01.0105 "in place" "in place" "$old_ac" "$mrl01_dc" | utf16 >"$share/PC2.csv"
+row PC3 QX70.0203.A "differs" "not installed" "${new_ac^^}" "" | utf16 >"$share/PC3.csv"
+row PC4 MRL01.0105 "differs" "differs" "$mrl02_ac" "$(printf 'nobody' | sha256sum | cut -d' ' -f1)" >"$share/PC4.csv"
+row PC5 MRL01.0105 "" "" "" "" >"$share/PC5.csv"
+cp "$work/dumps/machine00000.bin" "$share/"
+# verify FILE ARGS...: the share judged, into FILE; the exit status in $status.
+verify() {
+  status=0
+  "$NATIVE_CHECKER" --kit "$work/shipping" --baseline-kit "$repo/examples/kit" --firmware "$share" "${@:2}" \
+    >"$1" 2>/dev/null || status=$?
+}
+verify "$work/verified.csv" --format csv
+check "a share of rows: each machine's maps, exit 1" \
+  "PC1 in place in place|PC2 baseline in place|PC3 other map not installed|PC4 other map differs|PC5  |machine00000.bin  |1" \
+  "$(python3 -c 'import csv, sys
+print("|".join(" ".join([r["name"], r["ac_installed"], r["dc_installed"]]) for r in csv.DictReader(open(sys.argv[1]))))' "$work/verified.csv")|$status"
+verify "$work/verified.json" --format json
+check "a share of rows as JSON: the states of each map, and which map another is" \
+  "4 {'in place': 1, 'baseline': 1, 'other map': 2, 'differs': 0, 'not installed': 0} {'in place': 2, 'baseline': 0, 'other map': 0, 'differs': 1, 'not installed': 1} $repo/examples/kit MRL02 ThermalMap_AC.ini" \
+  "$(json "$work/verified.json" "' '.join(map(str, [d['summary']['installed']['machines'], d['summary']['installed']['ThermalMap_AC.ini'], d['summary']['installed']['ThermalMap_DC.ini']] + list(d['machines'][3]['maps'][0]['other_map'].values())))")"
+
+# An export too large for one run, cut by GNU parallel into chunks that
+# each carry the header, judged on all cores (or hosts, with --sshlogin):
+# the first chunk's rows come with the header, the others without.
+python3 "$repo/scripts/make-inventory.py" "$work/1m.csv" 1000000 2000
+"$NATIVE_CHECKER" --kit "$repo/examples/kit" --firmware "$work/1m.csv" --format csv >"$work/1m-whole.csv" || true
+parallel --pipe --header : --keep-order \
+  "$NATIVE_CHECKER --kit $repo/examples/kit --firmware - --format csv \$([ {#} -eq 1 ] || echo --no-header)" \
+  <"$work/1m.csv" >"$work/1m-parallel.csv" || true
+check "GNU parallel's chunks give the CSV of one run" \
+  "$(sha256sum <"$work/1m-whole.csv") 1000001" "$(sha256sum <"$work/1m-parallel.csv") $(wc -l <"$work/1m-parallel.csv")"
+
 deb=$(ls "$repo"/build/linux/thermalmapcheck_*_amd64.deb)
 check "the package holds the program and its README" \
   "./usr/bin/thermalmapcheck ./usr/share/doc/thermalmapcheck/README.md" \

@@ -1,6 +1,6 @@
-// The SHA-256 of files, through CNG (bcrypt.dll): linked into the checker
-// only, so that the installer imports nothing beyond kernel32 and the C
-// runtime.
+// Calls that only the checker makes: the SHA-256 of files, through CNG
+// (bcrypt.dll), and the computer's name. Linked into the checker only, so
+// that the installer imports nothing it does not call.
 #include <windows.h>
 
 #include <bcrypt.h>
@@ -38,6 +38,11 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
   if (hash != nullptr) ::BCryptDestroyHash(hash);
   ::BCryptCloseAlgorithmProvider(algorithm, 0);
   return hashed;
+}
+
+uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
+  DWORD size = capacity;
+  return ::GetComputerNameExW(ComputerNameDnsHostname, buffer, &size) ? size : 0;
 }
 
 }  // namespace platform

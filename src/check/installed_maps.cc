@@ -1,0 +1,82 @@
+#include "check/installed_maps.h"
+
+#include <algorithm>
+
+#include "install/deploy.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The hash of map `map` that `decision` would install, or null.
+const MapHash* KitMap(const KitDecision* decision, int map) {
+  if (decision == nullptr || decision->folder.empty() || !(*decision->maps)[map].inKit) return nullptr;
+  return &(*decision->maps)[map].hash;
+}
+
+}  // namespace
+
+const char* InstalledStateName(InstalledState state) {
+  switch (state) {
+    case InstalledState::kInPlace: return "in place";
+    case InstalledState::kBaseline: return "baseline";
+    case InstalledState::kOtherMap: return "other map";
+    case InstalledState::kDiffers: return "differs";
+    case InstalledState::kNotInstalled: return "not installed";
+    case InstalledState::kNotChecked: break;
+  }
+  return nullptr;
+}
+
+KitMapIndex::KitMapIndex(const KitSnapshot& kit, const KitSnapshot* baseline) {
+  Add(kit);
+  if (baseline != nullptr) Add(*baseline);
+}
+
+void KitMapIndex::Add(const KitSnapshot& kit) {
+  // The folders come by name, so the first place of a hash is the same in
+  // every run.
+  for (const auto& [folder, maps] : kit.folders) {
+    for (int i = 0; i < 2; ++i) {
+      if (!folder.empty() && maps[i].inKit) places_.try_emplace(maps[i].hash, KitMapPlace{&kit, FolderInKit(folder, kit), i});
+    }
+  }
+}
+
+const KitMapPlace* KitMapIndex::Find(const MapHash& hash) const {
+  auto found = places_.find(hash);
+  return found == places_.end() ? nullptr : &found->second;
+}
+
+InstalledMap JudgeInstalledMap(int map, const MapHash* installed, const KitDecision* decision,
+                               const KitDecision* baseline, const KitMapIndex& index) {
+  InstalledMap judged{InstalledState::kNotInstalled, installed != nullptr, {}, nullptr};
+  if (installed == nullptr) return judged;
+  judged.hash = *installed;
+  const MapHash* inPlace = KitMap(decision, map);
+  const MapHash* old = KitMap(baseline, map);
+  if (inPlace != nullptr && *inPlace == *installed) {
+    judged.state = InstalledState::kInPlace;
+  } else if (old != nullptr && *old == *installed) {
+    judged.state = InstalledState::kBaseline;
+  } else {
+    judged.other = index.Find(*installed);
+    judged.state = judged.other != nullptr ? InstalledState::kOtherMap : InstalledState::kDiffers;
+  }
+  return judged;
+}
+
+void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes) {
+  bool redirectionOff = platform::Wow64EnableWow64FsRedirection(false);
+  for (int i = 0; i < 2; ++i) {
+    void* file = platform::CreateFileW(kThermalMapFiles[i].target, platform::FileAccess::kReadExisting);
+    installed[i] = file != nullptr && HashOpenFile(file, hashes[i]);
+    if (file != nullptr) platform::CloseHandle(file);
+  }
+  if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
+}
+
+std::wstring FolderInKit(const std::wstring& folder, const KitSnapshot& kit) {
+  if (folder.empty()) return L"";
+  std::wstring name = folder.substr(std::min(folder.size(), kit.path.size() + 1));
+  return name.empty() ? L"." : name;
+}

@@ -1,0 +1,73 @@
+// What a machine has installed as its thermal maps, judged by their hashes
+// against every map that either kit would install.
+#pragma once
+
+#include <array>
+#include <map>
+#include <string>
+
+#include "check/kit_snapshot.h"
+#include "check/map_hash.h"
+
+// An installed map is, in this order: the map of the folder the kit gives
+// the machine ("in place"), the map of the folder the baseline kit gives it
+// ("baseline": it still has the old release), any other map of either kit
+// ("other map": another platform's, or AC and DC swapped), none of them
+// ("differs"), or not there ("not installed"). kNotChecked: the machine
+// tells nothing of it (a firmware file, or Linux).
+enum class InstalledState { kNotChecked, kInPlace, kBaseline, kOtherMap, kDiffers, kNotInstalled };
+constexpr size_t kInstalledStates = 6;
+
+// "in place", "baseline", "other map", "differs", "not installed"; null for
+// kNotChecked.
+const char* InstalledStateName(InstalledState state);
+
+// A map of a kit: the kit, its folder as the entry names it, and which map
+// (0 AC, 1 DC).
+struct KitMapPlace {
+  const KitSnapshot* kit;
+  std::wstring folder;
+  int map;
+};
+
+// An installed map, judged.
+struct InstalledMap {
+  InstalledState state;
+  bool hashed;                // `hash` holds the installed file's hash
+  MapHash hash;
+  const KitMapPlace* other;   // the map it is, for kOtherMap
+};
+
+// The maps of a machine that tells nothing of them.
+inline const std::array<InstalledMap, 2> kUncheckedMaps = {
+    InstalledMap{InstalledState::kNotChecked, false, {}, nullptr},
+    InstalledMap{InstalledState::kNotChecked, false, {}, nullptr}};
+
+// Every map that either kit would install, by hash; where maps share their
+// bytes, the kit's before the baseline kit's, by folder, AC before DC.
+class KitMapIndex {
+ public:
+  KitMapIndex(const KitSnapshot& kit, const KitSnapshot* baseline);
+
+  // The first map whose hash is `hash`, or null.
+  const KitMapPlace* Find(const MapHash& hash) const;
+
+ private:
+  void Add(const KitSnapshot& kit);
+
+  std::map<MapHash, KitMapPlace> places_;
+};
+
+// Map `map` of a machine whose installed file has hash `installed` (null:
+// not there), judged for the folder `decision` gives it (null: none that is
+// known) and the one `baseline` gives it (null without a baseline kit).
+InstalledMap JudgeInstalledMap(int map, const MapHash* installed, const KitDecision* decision,
+                               const KitDecision* baseline, const KitMapIndex& index);
+
+// The hashes of this machine's installed maps, read with redirection off as
+// the installer writes them; `installed[i]` false where map i is not there.
+void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes);
+
+// The name of `folder` in `kit`, as its entry names it ("." for the kit
+// folder itself); empty without a folder.
+std::wstring FolderInKit(const std::wstring& folder, const KitSnapshot& kit);
