@@ -8,10 +8,26 @@ Intel AMT's "Null String" or none. Each row's BIOS version is its token with
 one of REVISIONS revisions (default 10000); with --distinct every row's BIOS
 version is its own.
 
+With --hashes KIT..., each row also reports its installed maps (columns
+ac_sha256 and dc_sha256): each pair has a few combinations of them, drawn
+from the maps of the kits (so some are in place, some the old release,
+some another folder's or swapped), from bytes nobody released, or none.
+
+With --share, FILE is a folder that receives one file per machine, as each
+machine writes its own row with the checker (its CSV: the header, then the
+row): plain UTF-8, UTF-8 with a byte-order mark, or UTF-16 with one, as
+PowerShell writes files.
+
 Usage: scripts/make-inventory.py FILE ROWS PAIRS [REVISIONS | --distinct]
+                                 [--share] [--hashes KIT...]
 """
+import hashlib
+import os
 import random
 import sys
+
+OWN_HEADER = ("name,bios_version,platform_name,token,table,key,folder,"
+              "ac_installed,dc_installed,ac_sha256,dc_sha256,error\n")
 
 
 def pairs(count, rng):
@@ -27,19 +43,63 @@ def pairs(count, rng):
     return sorted(chosen)
 
 
+def map_hashes(kits):
+    """The SHA-256 of every thermal map in the kits, by name."""
+    found = []
+    for kit in kits:
+        for folder, _, files in sorted(os.walk(kit)):
+            for name in sorted(files):
+                if name.startswith("ThermalMap_"):
+                    with open(os.path.join(folder, name), "rb") as data:
+                        found.append(hashlib.sha256(data.read()).hexdigest())
+    return found
+
+
+def installed_choices(count, kits, rng):
+    """For each pair, three (AC, DC) hash cells its machines report."""
+    known = map_hashes(kits)
+    rogue = [hashlib.sha256(b"rogue %d" % i).hexdigest() for i in range(2)]
+    cells = known + rogue + [""]
+    return [[(rng.choice(cells), rng.choice(cells)) for _ in range(3)] for _ in range(count)]
+
+
 def main():
-    path, rows, count = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    distinct = "--distinct" in sys.argv[4:]
-    revisions = int(sys.argv[4]) if len(sys.argv) > 4 and not distinct else 10000
+    args = sys.argv[1:]
+    kits = args[args.index("--hashes") + 1:] if "--hashes" in args else None
+    if kits is not None:
+        args = args[:args.index("--hashes")]
+    share = "--share" in args
+    distinct = "--distinct" in args
+    args = [a for a in args if a not in ("--share", "--distinct")]
+    path, rows, count = args[0], int(args[1]), int(args[2])
+    revisions = int(args[3]) if len(args) > 3 else 10000
     rng = random.Random(20261209)
     known = pairs(count, rng)
+    choices = installed_choices(count, kits, rng) if kits is not None else None
+
+    def row(i):
+        number = rng.randrange(count)
+        token, platform = known[number]
+        revision = "%08d" % i if distinct else "%04d" % rng.randrange(revisions)
+        cells = ["PC%08d" % i, "%s.%s" % (token, revision), platform]
+        if choices is not None:
+            ac, dc = rng.choice(choices[number])
+            cells += ["", "", "", "", "in place", "in place", ac, dc, ""] if share else [ac, dc]
+        return ",".join(cells) + "\n"
+
+    if share:
+        os.makedirs(path, exist_ok=True)
+        for i in range(rows):
+            text = OWN_HEADER + row(i)
+            encoding = ("utf-8", "utf-8-sig", "utf-16")[i % 3]
+            with open(os.path.join(path, "PC%08d.csv" % i), "w", newline="", encoding=encoding) as out:
+                out.write(text.replace("\n", "\r\n"))
+        return
     with open(path, "w", newline="") as out:
-        out.write("name,bios_version,platform_name\n")
+        out.write("name,bios_version,platform_name" + (",ac_sha256,dc_sha256" if kits is not None else "") + "\n")
         lines = []
         for i in range(rows):
-            token, platform = known[rng.randrange(count)]
-            revision = "%08d" % i if distinct else "%04d" % rng.randrange(revisions)
-            lines.append("PC%08d,%s.%s,%s\n" % (i, token, revision, platform))
+            lines.append(row(i))
             if len(lines) == 100000:
                 out.write("".join(lines))
                 lines = []

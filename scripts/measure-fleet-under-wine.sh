@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Times the real 32-bit checker under Wine on a folder of COUNT dumps
 # (default 10,000) of 18 machines, as CSV, against the floor: a program that
-# only lists the folder and reads every file whole. Each round runs the
-# floor, the checker with its rows to a file, and the checker with its rows
-# to /dev/null (a character device, as a console and NUL are on Windows),
-# PAIRS rounds (default 5), with one warm wineserver; prints each round and
-# the median ratios of wall time and of the programs' CPU time, both ways.
+# only lists the folder and reads every file whole. With --rows the folder
+# holds COUNT one-row files instead, as each machine of a fleet writes its
+# own row to a share (the installed maps' hashes, in the encodings
+# PowerShell writes), judged against the example kit's next release with
+# the example kit as the baseline. Each round runs the floor, the checker
+# with its rows to a file, and the checker with its rows to /dev/null (a
+# character device, as a console and NUL are on Windows), PAIRS rounds
+# (default 5), with one warm wineserver; prints each round and the median
+# ratios of wall time and of the programs' CPU time, both ways.
 # Needs the windows-x86 build; CHECKER_EXE names another checker to time,
 # such as an earlier commit's.
-# Usage: scripts/measure-fleet-under-wine.sh [COUNT] [PAIRS]
+# Usage: scripts/measure-fleet-under-wine.sh [COUNT] [PAIRS] [--rows]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-10000}
@@ -17,10 +21,18 @@ export WINEPREFIX=$PWD/build/wine-prefix-measure WINEDEBUG=-all
 scripts/setup-wine.sh "$WINEPREFIX"
 work=$(mktemp -d)
 trap 'wineserver -k || true; rm -rf "$work"' EXIT
-cp -r examples/kit "$work/kit"
+cp -r examples/kit "$work/example"
+if [ "${3:-}" == --rows ]; then
+  scripts/make-next-kit.sh "$work/kit"
+  python3 scripts/make-inventory.py "$work/kit/fleet" "$count" 2000 --share --hashes examples/kit "$work/kit"
+  baseline=(--baseline-kit ../example)
+else
+  cp -r examples/kit "$work/kit"
+  python3 scripts/make-fleet.py "$work/kit/fleet" "$count"
+  baseline=()
+fi
 cp "${CHECKER_EXE:-build/windows-x86/ThermalMapCheck.exe}" "$work/kit/ThermalMapCheck.exe"
 cp build/windows-x86/read_folder_floor.exe "$work/kit/"
-python3 scripts/make-fleet.py "$work/kit/fleet" "$count"
 
 # timed OUT COMMAND...: "WALL CPU" of one run in seconds, its standard output
 # to file OUT, CPU being the user and system time of the program's own
@@ -37,7 +49,7 @@ print("%.3f %.3f" % (wall, used.ru_utime + used.ru_stime))' "$1" "$work/err" "${
 }
 wineserver -k 2>/dev/null || true
 wineserver -p
-check=(wine ThermalMapCheck.exe --firmware fleet --format csv)
+check=(wine ThermalMapCheck.exe "${baseline[@]}" --firmware fleet --format csv)
 # The first runs start Wine's services and fill the file cache.
 timed /dev/null wine read_folder_floor.exe fleet >/dev/null
 timed /dev/null "${check[@]}" >/dev/null

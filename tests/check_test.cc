@@ -591,4 +591,21 @@ INSTANTIATE_TEST_SUITE_P(
                       ",,,,line 2 of standard input: dc_sha256 is not 64 hexadecimal digits"}),
     CaseName());
 
+// A hash cell is 64 hexadecimal digits of either case and nothing else,
+// whichever byte of the eight read at a time is wrong.
+TEST(MapHashTest, ReadsOnlyHexadecimalDigits) {
+  const std::string valid = "0123456789abcdefABCDEF0123456789abcdefABCDEF0123456789abcdef9fA0";
+  MapHash hash{};
+  ASSERT_TRUE(ParseHex(valid, hash));
+  EXPECT_EQ(HexOf(hash), "0123456789abcdefabcdef0123456789abcdefabcdef0123456789abcdef9fa0");
+  EXPECT_FALSE(ParseHex(valid.substr(1), hash));
+  for (char wrong : {'g', 'G', ':', '/', '@', '`', '\x10', '\xC6', ' '}) {
+    for (size_t at : {size_t{0}, size_t{13}, size_t{63}}) {
+      std::string cell = valid;
+      cell[at] = wrong;
+      EXPECT_FALSE(ParseHex(cell, hash)) << static_cast<int>(wrong) << " at " << at;
+    }
+  }
+}
+
 }  // namespace

@@ -19,7 +19,12 @@ struct MapHash {
 // to its end as a stream; false when it cannot be read.
 bool HashOpenFile(void* file, MapHash& hash);
 
-// `hash` as 64 lower-case hexadecimal digits, as sha256sum writes it.
+// The length of a hash in hexadecimal.
+constexpr size_t kHexLength = 64;
+
+// Writes `hash` as kHexLength lower-case hexadecimal digits, as sha256sum
+// writes it, to `text`; HexOf gives them as a string.
+void WriteHex(const MapHash& hash, char* text);
 std::string HexOf(const MapHash& hash);
 
 // Reads 64 hexadecimal digits of either case into `hash`; false for any

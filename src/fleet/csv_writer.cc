@@ -85,7 +85,10 @@ class CsvWriter : public FleetWriter {
     }
     for (const InstalledMap& map : installed) {
       PutChar(',');
-      if (map.hashed) Put(HexOf(map.hash));
+      if (!map.hashed) continue;
+      char hex[kHexLength];
+      WriteHex(map.hash, hex);
+      Put({hex, sizeof hex});
     }
   }
 

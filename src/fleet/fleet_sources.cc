@@ -122,12 +122,14 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   bool hashes = reader.HasColumn(kAcSha256Column) || reader.HasColumn(kDcSha256Column);
   bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
   InventoryRow& row = reading.row;
+  // Where a row stands, for its error.
+  auto where = [&row, &name]() { return "line " + std::to_string(row.line) + " of " + name; };
   while (reader.ReadRow(row)) {
-    std::string where = "line " + std::to_string(row.line) + " of " + name;
     if (!row.complete) {
       // A cut row has no cells, not even its name.
-      GiveError(reading, row.tooLong ? std::string_view(where) : row.name,
-                where + (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
+      std::string at = where();
+      GiveError(reading, row.tooLong ? std::string_view(at) : row.name,
+                at + (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
       continue;
     }
     // The checker's own row of a machine that could not be read keeps its error.
@@ -143,7 +145,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                                           !row.cells[kDcInstalledColumn].empty());
     std::string hashError = machine.reportsInstalled ? ReadInstalledHashes(row, machine) : "";
     if (!hashError.empty()) {
-      GiveError(reading, row.name, where.append(": ").append(hashError));
+      GiveError(reading, row.name, where().append(": ").append(hashError));
       continue;
     }
     std::string_view platformName = row.cells[kPlatformNameColumn];
