@@ -29,7 +29,9 @@ void WriteHex(const MapHash& hash, char* text) {
     }
   };
   static constexpr DigitPairs kPairs;
-  for (size_t i = 0; i < sizeof hash.bytes; ++i) std::memcpy(text + 2 * i, kPairs.digits + 2 * hash.bytes[i], 2);
+  for (size_t i = 0; i < sizeof hash.bytes; ++i) {
+    std::memcpy(text + 2 * i, kPairs.digits + size_t{2} * hash.bytes[i], 2);
+  }
 }
 
 std::string HexOf(const MapHash& hash) {
