@@ -22,7 +22,7 @@ void WriteHex(const MapHash& hash, char* text) {
   struct DigitPairs {
     char digits[512];
     constexpr DigitPairs() : digits() {
-      for (int i = 0; i < 256; ++i) {
+      for (size_t i = 0; i < 256; ++i) {
         digits[2 * i] = "0123456789abcdef"[i >> 4];
         digits[2 * i + 1] = "0123456789abcdef"[i & 0xF];
       }
