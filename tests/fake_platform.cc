@@ -329,6 +329,10 @@ void* GetStdInputHandle() {
 
 bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
 
+const char kCheckerName[] = "ThermalMapCheck";
+
+const char* FirmwareTableProblem() { return "this machine gives no SMBIOS table"; }
+
 void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
 
 uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) { return CopyCut(Fake().computerName, buffer, capacity); }

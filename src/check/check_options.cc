@@ -5,38 +5,45 @@
 
 #include "check/json_text.h"
 #include "common/utf8.h"
+#include "platform/platform.h"
 
-const char kCheckUsage[] =
-    "usage: ThermalMapCheck [--kit DIR] [--baseline-kit DIR] [--firmware FILE|DIR|CSV|-]...\n"
-    "                       [--column COLUMN=NAME]... [--format text|json|csv|html]\n"
-    "       ThermalMapCheck --dump FILE\n"
-    "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
-    "machine, whether they are in place. Changes nothing.\n"
-    "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
-    "                   (default: this program's folder)\n"
-    "  --baseline-kit DIR\n"
-    "                   the kit that the kit replaces: shows, machine by machine,\n"
-    "                   whether the maps the installer puts in place change\n"
-    "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
-    "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
-    "                   a folder (each file one machine), or an inventory export (CSV\n"
-    "                   with a bios_version or SMBIOSBIOSVersion column and a\n"
-    "                   platform_name column; - reads one from standard input); may\n"
-    "                   be given again\n"
-    "  --column bios_version=NAME, --column platform_name=NAME\n"
-    "                   the inventory's column that holds the BIOS version, or the\n"
-    "                   platform name\n"
-    "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
-    "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
-    "                   (one page that shows the machines per folder)\n"
-    "  --no-header      with --format csv, the rows without the header line, for\n"
-    "                   the chunks of an export after the first\n"
-    "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
-    "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
-    "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
-    "the table file is absent, or an error finding); 3 a usage error or an unreadable\n"
-    "input. For several machines: 0 each gets a folder with both maps, 1 some do\n"
-    "not (or are undecided), 2 error findings, 3 none could be read.\n";
+std::string CheckUsage() {
+  // Both programs' names are as long, so the lines below stay aligned.
+  std::string name = platform::kCheckerName;
+  return "usage: " + name + " [--kit DIR] [--baseline-kit DIR] [--firmware FILE|DIR|CSV|-]...\n"
+         "                       [--column COLUMN=NAME]... [--format text|json|csv|html]\n"
+         "                       [--no-header]\n"
+         "       " + name + " --dump FILE\n"
+         "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
+         "machine, whether they are in place. Changes nothing.\n"
+         "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
+         "                   (default: this program's folder)\n"
+         "  --baseline-kit DIR\n"
+         "                   the kit that the kit replaces: shows, machine by machine,\n"
+         "                   whether the maps the installer puts in place change\n"
+         "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
+         "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
+         "                   a folder (each file one machine), or an inventory export (CSV\n"
+         "                   with a bios_version or SMBIOSBIOSVersion column and a\n"
+         "                   platform_name column; - reads one from standard input); may\n"
+         "                   be given again\n"
+         "  --column bios_version=NAME, --column platform_name=NAME\n"
+         "                   the inventory's column that holds the BIOS version, or the\n"
+         "                   platform name\n"
+         "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
+         "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
+         "                   (one page that shows the machines per folder)\n"
+         "  --no-header      with --format csv, the rows without the header line, for\n"
+         "                   the chunks of an export after the first\n"
+         "An option's value may also follow it after \"=\": --kit=DIR.\n"
+         "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
+         "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
+         "installed map that differs or is missing; 2 the kit is wrong (the tag fails or\n"
+         "the table file is absent, or an error finding); 3 a usage error or an unreadable\n"
+         "input. For several machines: 0 each gets a folder with both maps (and, where\n"
+         "they report them, has both in place), 1 some do not (or are undecided), 2 error\n"
+         "findings, 3 none could be read.\n";
+}
 
 namespace {
 
@@ -50,7 +57,17 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
   if (argv[0] == nullptr) return 0;
   bool formatGiven = false;
   for (wchar_t** at = argv + 1; *at != nullptr; ++at) {
-    const wchar_t* option = *at;
+    // "--kit=DIR" is "--kit DIR", as GNU-style tools take it.
+    std::wstring argument = *at;
+    size_t valueAt = argument.rfind(L"--", 0) == 0 ? argument.find(L'=') : std::wstring::npos;
+    bool valueJoined = valueAt != std::wstring::npos;
+    std::wstring joined = valueJoined ? argument.substr(valueAt + 1) : L"";
+    if (valueJoined) argument.resize(valueAt);
+    const wchar_t* option = argument.c_str();
+    if (valueJoined && (Is(option, L"--help") || Is(option, L"--no-header"))) {
+      error = ConsoleText(option) + " takes no value";
+      return 3;
+    }
     if (Is(option, L"--help") || Is(option, L"-h") || Is(option, L"/?")) {
       options.help = true;
       continue;
@@ -70,11 +87,11 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       error = "unknown option " + ConsoleText(option);
       return 3;
     }
-    if (at[1] == nullptr || at[1][0] == L'\0') {
+    if (valueJoined ? joined.empty() : at[1] == nullptr || at[1][0] == L'\0') {
       error = ConsoleText(option) + " needs a value";
       return 3;
     }
-    const wchar_t* text = *++at;
+    const wchar_t* text = valueJoined ? joined.c_str() : *++at;
     if (isFirmware) {
       if (Is(text, L"-") && std::count(options.firmware.begin(), options.firmware.end(), L"-") > 0) {
         error = "--firmware - given twice";

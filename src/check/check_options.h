@@ -24,5 +24,5 @@ struct CheckOptions {
 // inputs, standard input once).
 int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error);
 
-// The usage text, ending in a line break.
-extern const char kCheckUsage[];
+// The usage text, with the checker's own name, ending in a line break.
+std::string CheckUsage();

@@ -5,6 +5,7 @@
 
 #include "check/check_options.h"
 #include "check/check_output.h"
+#include "check/complaint.h"
 #include "check/files.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
@@ -22,16 +23,15 @@ namespace {
 
 void Print(const std::string& text) { platform::WriteStandardOutput(text.data(), text.size()); }
 
-void PrintError(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stderr); }
-
 int Fail(const std::string& message) {
-  PrintError("ThermalMapCheck: " + message + "\n");
+  Complain(message);
   return 3;
 }
 
+// The mistake, and where the whole usage is: the mistake must stay in sight.
 int UsageError(const std::string& message) {
-  PrintError("ThermalMapCheck: " + message + "\n");
-  PrintError(kCheckUsage);
+  Complain(message);
+  Complain(std::string("see '") + platform::kCheckerName + " --help' for the options");
   return 3;
 }
 
@@ -61,18 +61,32 @@ int DumpThisMachine(const std::wstring& path) {
 }
 
 // Reads the kit in folder `kit` (relative to the current folder, or full;
-// empty: the checker's own folder) into `snapshot`.
-int ReadKit(const std::wstring& kit, KitSnapshot& snapshot) {
+// empty: the checker's own folder), given as `option`, into `snapshot`. A
+// path that names no folder is a usage error: a typo, or the table file for
+// its folder. A folder without the table is a kit that installs nothing,
+// and standard error says so in every format.
+int ReadKit(const wchar_t* option, const std::wstring& kit, KitSnapshot& snapshot) {
   wchar_t full[kPathCapacity] = {};
   uint32_t length = 0;
+  std::string name = ConsoleText(kit.c_str());
   if (!kit.empty()) {
     length = platform::GetFullPathNameW(kit.c_str(), full, kPathCapacity);
     // The paths in the kit add their own separator; a drive's root keeps
     // "C:", and the root of a POSIX system its "/".
     while (length > 1 && full[length - 1] == platform::kPathSeparator) full[--length] = L'\0';
+    if (length > 0 && IsFile(full)) {
+      return UsageError(ConsoleText(option) + " " + name + " is a file: give the folder that holds it");
+    }
+    if (length > 0 && !IsFolder(full)) return UsageError(ConsoleText(option) + " " + name + ": no such folder");
   }
   if ((!kit.empty() && length == 0) || !ReadKitSnapshot(full, snapshot)) {
-    return Fail(ConsoleText(kit.c_str()) + ": the kit folder's path is too long");
+    return Fail(name + ": the kit folder's path is too long");
+  }
+  if (!snapshot.tableExists || !snapshot.tagOk) {
+    Complain(std::string(option == std::wstring(L"--baseline-kit") ? "the baseline kit " : "the kit ") +
+             ConsoleText(snapshot.path.c_str()) +
+             (snapshot.tableExists ? "'s tag fails" : " has no KORVPlatformTable.ini") +
+             ", so the installer installs nothing from it");
   }
   return 0;
 }
@@ -84,21 +98,15 @@ int RunCheck(wchar_t** argv) {
   std::string error;
   if (ParseCheckOptions(argv, options, error) != 0) return UsageError(error);
   if (options.help) {
-    Print(kCheckUsage);
+    Print(CheckUsage());
     return 0;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
   KitSnapshot baseline;
   bool withBaseline = !options.baselineKit.empty();
-  if (withBaseline && ReadKit(options.baselineKit, baseline) != 0) return 3;
+  if (withBaseline && ReadKit(L"--baseline-kit", options.baselineKit, baseline) != 0) return 3;
   KitSnapshot kit;
-  if (ReadKit(options.kit, kit) != 0) return 3;
-  if (withBaseline && (!baseline.tableExists || !baseline.tagOk)) {
-    // The installer installs nothing from such a kit, and the plan says so once.
-    PrintError("ThermalMapCheck: the baseline kit " + ConsoleText(baseline.path.c_str()) +
-                      (baseline.tableExists ? "'s tag fails" : " has no KORVPlatformTable.ini") +
-                      ", so the installer installs nothing from it\n");
-  }
+  if (ReadKit(L"--kit", options.kit, kit) != 0) return 3;
 
   InventoryColumns columns{options.biosVersionColumn, options.platformNameColumn};
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
@@ -114,19 +122,21 @@ int RunCheck(wchar_t** argv) {
     check.format = "RawSMBIOSData block";
     uint32_t size = 0;
     if (ReportThisMachine(check, size) == nullptr) {
-      return Fail("this machine's SMBIOS table cannot be read (on Linux only root may read it); "
-                  "run as root, or give a firmware file with --firmware");
+      return Fail(std::string("this machine's SMBIOS table cannot be read: ") + platform::FirmwareTableProblem());
     }
   } else {
     const std::wstring& file = options.firmware[0];
     std::string name = ConsoleText(file.c_str());
     std::string bytes;
     int read = ReadWholeFile(file.c_str(), bytes, kLargestFirmwareFile);
-    if (read == 0) return Fail(name + ": cannot be read");
-    if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
-    FirmwareImage image;
-    ParseFirmwareFile(bytes, image);
-    if (image.error != nullptr) {
+    if (read == 0) return Fail(name + ": " + UnreadableReason(file));
+    FirmwareImage image{};
+    if (read == 1) ParseFirmwareFile(bytes, image);
+    if (read == 2 || image.error != nullptr) {
+      // Text meant as an export says what keeps it from being one.
+      std::string mistake = ExportMistake(file, columns);
+      if (!mistake.empty()) return Fail(name + ": " + mistake);
+      if (read == 2) return Fail(name + ": too large to be a firmware table (over 16 MiB)");
       return Fail(name + ": " + (image.format != nullptr ? std::string(image.format) + ", " : "") +
                   image.error);
     }

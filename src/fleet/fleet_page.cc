@@ -177,6 +177,12 @@ class PageWriter : public FleetWriter {
             machines + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
             std::to_string(status) + "</span>: " + StatusMeaning(status) + ".</p>\n";
+    // A kit that installs nothing explains every chart below: that comes first.
+    for (const KitFinding& finding : findings_) {
+      if (std::string(finding.code) == "table-missing" || std::string(finding.code) == "tag") {
+        out_ += "<p class=\"status bad kit-error\">The kit installs nothing: " + Html(finding.message) + ".</p>\n";
+      }
+    }
     out_ += "<h2>Machines per folder</h2>\n" + FolderBars(summary);
     out_ += "<h2>Machines with no match</h2>\n" +
             Groups(judge.Groups(Outcome::kNoMatch), true, "Every machine that could be read and decided matches an entry.");

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "check/files.h"
+#include "check/complaint.h"
 #include "check/json_text.h"
 #include "check/machine_check.h"
 #include "common/utf8.h"
@@ -69,6 +70,34 @@ std::string FileName(const std::wstring& path) {
   return Utf8FromWide((slash == std::wstring::npos ? path : path.substr(slash + 1)).c_str());
 }
 
+// The names of an export's columns, as a list for a message: the first
+// twenty, each cut to 40 characters.
+std::string ColumnList(const std::vector<std::string>& names) {
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < 20; ++i) {
+    std::string name = ConsoleText(WideFromUtf8(names[i].substr(0, 40)).c_str());
+    list += (i == 0 ? "\"" : ", \"") + name + "\"";
+  }
+  return names.size() > 20 ? list + " and " + std::to_string(names.size() - 20) + " more" : list;
+}
+
+// What is wrong with an export whose header reads as `header`.
+std::string HeaderMistake(InventoryHeader header, const InventoryReader& reader, const InventoryColumns& columns) {
+  switch (header) {
+    case InventoryHeader::kRead: break;
+    case InventoryHeader::kEmpty: return "empty: an export needs a header line and a row per machine";
+    case InventoryHeader::kTooLong: return "its header is longer than 1 MiB";
+    case InventoryHeader::kNoBiosVersionColumn:
+      return (columns.biosVersion.empty()
+                  ? std::string("an export whose header names no BIOS version column (bios_version or "
+                                "SMBIOSBIOSVersion)")
+                  : "an export whose header has no column \"" + columns.biosVersion + "\"") +
+             "; its columns are " + ColumnList(reader.HeaderNames()) +
+             ": name the one that holds the BIOS version with --column bios_version=NAME";
+  }
+  return "";
+}
+
 void Give(FleetReading& reading) { reading.take(reading.machine, reading.context); }
 
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
@@ -102,20 +131,19 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   reader.Start(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
   InventoryHeader header = reader.ReadHeader(*reading.columns);
-  if (header == InventoryHeader::kTooLong) return GiveError(reading, name, "its header is longer than 1 MiB");
-  if (header != InventoryHeader::kRead) {
-    return GiveError(reading, name, "not an inventory export: its header has no BIOS version column");
-  }
+  if (header != InventoryHeader::kRead) return GiveError(reading, name, HeaderMistake(header, reader, *reading.columns));
   const std::string& platformColumn = reading.columns->platformName;
   if (!platformColumn.empty() && !reader.HasColumn(kPlatformNameColumn)) {
-    return GiveError(reading, name, "its header has no column \"" + platformColumn + "\"");
+    return GiveError(reading, name,
+                     "its header has no column \"" + platformColumn + "\"; its columns are " +
+                         ColumnList(reader.HeaderNames()) +
+                         ": name the one that holds the platform name with --column platform_name=NAME");
   }
   if (!reader.HasColumn(kPlatformNameColumn) && !reading.saidNoPlatforms) {
     reading.saidNoPlatforms = true;
-    std::fprintf(stderr,
-                 "ThermalMapCheck: %s has no platform names: a machine whose BIOS version prefix "
-                 "matches no type 0 entry is undecided\n",
-                 name.c_str());
+    Complain(name + " has no platform_name column (its columns are " + ColumnList(reader.HeaderNames()) +
+             "): a machine whose BIOS version prefix matches no type 0 entry is undecided; name the column "
+             "that holds the platform name with --column platform_name=NAME");
   }
   reading.firmware = path == kStandardInput ? L"standard input" : path;
   bool platformKnown = reader.HasColumn(kPlatformNameColumn);
@@ -124,7 +152,9 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   InventoryRow& row = reading.row;
   // Where a row stands, for its error.
   auto where = [&row, &name]() { return "line " + std::to_string(row.line) + " of " + name; };
+  bool anyRow = false;
   while (reader.ReadRow(row)) {
+    anyRow = true;
     if (!row.complete) {
       // A cut row has no cells, not even its name.
       std::string at = where();
@@ -160,15 +190,18 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
     machine.plainTexts = row.plain;
     Give(reading);
   }
+  if (!anyRow) GiveError(reading, name, "has a header and no rows");
 }
 
-// A firmware file whose bytes are reading.bytes.
-void ReadDump(FleetReading& reading, const std::wstring& path) {
+// A firmware file whose bytes are reading.bytes; when it is none, the
+// error is `exportMistake` where that is not empty.
+void ReadDump(FleetReading& reading, const std::wstring& path, const std::string& exportMistake) {
   FirmwareImage& image = reading.image;
   ParseFirmwareFile(reading.bytes, image);
   if (image.error != nullptr) {
     return GiveError(reading, FileName(path),
-                     (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error);
+                     !exportMistake.empty() ? exportMistake
+                     : (image.format != nullptr ? std::string(image.format) + ", " : "") + image.error);
   }
   MachineCheck& report = reading.report;
   ReportFirmwareBlock(reinterpret_cast<const uint8_t*>(image.block.data()),
@@ -187,12 +220,23 @@ void ReadDump(FleetReading& reading, const std::wstring& path) {
   Give(reading);
 }
 
-// Whether reading.bytes, the start of a file, begins an inventory export.
-bool StartsExport(FleetReading& reading) {
-  if (!StartsAsText(reading.bytes)) return false;
+// What a file begins as: an inventory export, text meant as one that is
+// not (with `mistake` set to what is wrong), or anything else, such as a
+// firmware table. Text of one column (notes, say) was not meant as one.
+enum class FileStart { kExport, kMistakenExport, kOther };
+
+// What reading.bytes, the start of a file, begins as.
+FileStart ReadStart(FleetReading& reading, std::string& mistake) {
+  if (!StartsAsText(reading.bytes)) return FileStart::kOther;
   FileBytes start{&reading.bytes, 0, nullptr};
   reading.reader.Start(ReadFileBytes, &start);
-  return reading.reader.ReadHeader(*reading.columns) == InventoryHeader::kRead;
+  InventoryHeader header = reading.reader.ReadHeader(*reading.columns);
+  if (header == InventoryHeader::kRead) return FileStart::kExport;
+  if (header == InventoryHeader::kNoBiosVersionColumn && reading.reader.HeaderNames().size() < 2) {
+    return FileStart::kOther;
+  }
+  mistake = HeaderMistake(header, reading.reader, *reading.columns);
+  return FileStart::kMistakenExport;
 }
 
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
@@ -201,17 +245,19 @@ void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   uint64_t size = 0;
   if (file == nullptr || !platform::GetFileSizeEx(file, size)) {
     if (file != nullptr) platform::CloseHandle(file);
-    return GiveError(reading, FileName(path), "cannot be read");
+    return GiveError(reading, FileName(path), UnreadableReason(path));
   }
   std::string& bytes = reading.bytes;
   bytes.clear();
+  std::string mistake;
   bool read = AppendFileBytes(file, bytes, std::min<uint64_t>(size, kStartBytes));
-  if (read && StartsExport(reading)) {
+  FileStart start = read ? ReadStart(reading, mistake) : FileStart::kOther;
+  if (read && start == FileStart::kExport) {
     ReadExport(reading, path, file);
   } else if (read && size > kLargestFirmwareFile) {
-    GiveError(reading, FileName(path), "too large to be a firmware table (over 16 MiB)");
+    GiveError(reading, FileName(path), !mistake.empty() ? mistake : "too large to be a firmware table (over 16 MiB)");
   } else if (read && AppendFileBytes(file, bytes, size - bytes.size())) {
-    ReadDump(reading, path);
+    ReadDump(reading, path, mistake);
   } else {
     GiveError(reading, FileName(path), "cannot be read");
   }
@@ -243,6 +289,7 @@ std::vector<size_t> ListFiles(const std::wstring& folder, std::wstring& names) {
 void ReadFolder(FleetReading& reading, const std::wstring& folder) {
   std::wstring names;
   std::vector<size_t> starts = ListFiles(folder, names);
+  if (starts.empty()) return GiveError(reading, Utf8FromWide(folder.c_str()), "a folder that holds no files");
   bool progress = starts.size() > kProgressFrom && platform::StandardErrorIsConsole();
   std::wstring path;
   for (size_t i = 0; i < starts.size(); ++i) {
@@ -283,4 +330,20 @@ bool IsInventory(const std::wstring& path, const InventoryColumns& columns) {
   bool inventory = AppendFileBytes(file, start, kStartBytes) && StartsInventory(start, columns);
   platform::CloseHandle(file);
   return inventory;
+}
+
+std::string ExportMistake(const std::wstring& path, const InventoryColumns& columns) {
+  FleetReading reading;
+  reading.columns = &columns;
+  std::string mistake;
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  if (file == nullptr) return mistake;
+  if (AppendFileBytes(file, reading.bytes, kStartBytes)) ReadStart(reading, mistake);
+  platform::CloseHandle(file);
+  return mistake;
+}
+
+std::string UnreadableReason(const std::wstring& path) {
+  bool there = platform::GetFileAttributesW(path.c_str()) != platform::kInvalidFileAttributes;
+  return there ? "cannot be read" : "no such file or folder";
 }

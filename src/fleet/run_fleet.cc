@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "check/complaint.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
 #include "check/machine_check.h"
@@ -24,9 +25,7 @@ void TakeMachine(const FleetMachine& machine, void* context) {
   auto* run = static_cast<FleetRun*>(context);
   Judgement judgement = run->judge->Judge(machine);
   if (!machine.error.empty()) {
-    std::string line = "ThermalMapCheck: " + ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " +
-                       ConsoleText(WideFromUtf8(machine.error).c_str()) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    Complain(ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " + ConsoleText(WideFromUtf8(machine.error).c_str()));
   }
   run->writer->Row(machine, judgement);
 }
@@ -46,7 +45,8 @@ void TakeThisMachine(FleetRun& run) {
                                                                                      : "this machine";
   FleetMachine machine{};
   machine.name = name;
-  machine.error = read ? "" : "gives no SMBIOS table that can be read";
+  std::string problem = std::string("its SMBIOS table cannot be read: ") + platform::FirmwareTableProblem();
+  if (!read) machine.error = problem;
   machine.firmware = &firmware;
   machine.format = "RawSMBIOSData block";
   machine.biosVersion = biosVersion;

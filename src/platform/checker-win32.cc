@@ -40,6 +40,12 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
   return hashed;
 }
 
+const char kCheckerName[] = "ThermalMapCheck";
+
+const char* FirmwareTableProblem() {
+  return "GetSystemFirmwareTable gives no SMBIOS table on this machine; give a firmware file with --firmware";
+}
+
 uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
   DWORD size = capacity;
   return ::GetComputerNameExW(ComputerNameDnsHostname, buffer, &size) ? size : 0;

@@ -116,6 +116,20 @@ uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint
   return ReadProfileSection(ReadProfile(file), section, buffer, capacity);
 }
 
+const char kCheckerName[] = "thermalmapcheck";
+
+const char* FirmwareTableProblem() {
+  // Containers, and virtual machines without SMBIOS, have no tables at all.
+  if (access(kTableFile, F_OK) != 0) {
+    return "/sys/firmware/dmi/tables is absent: this system gives no SMBIOS table (a container, or a virtual "
+           "machine without one); give a firmware file with --firmware";
+  }
+  if (access(kTableFile, R_OK) != 0 || access(kEntryPointFile, R_OK) != 0) {
+    return "only root may read /sys/firmware/dmi/tables; run as root, or give a firmware file with --firmware";
+  }
+  return "/sys/firmware/dmi/tables holds no SMBIOS table that can be read; give a firmware file with --firmware";
+}
+
 bool HoldsInstalledMaps() { return false; }
 
 bool Wow64EnableWow64FsRedirection(bool) { return false; }

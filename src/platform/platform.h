@@ -10,6 +10,10 @@
 
 namespace platform {
 
+// The checker's name as its users type it: "ThermalMapCheck" on Windows,
+// "thermalmapcheck" on Linux.
+extern const char kCheckerName[];
+
 // What separates a folder from the names in it: '\\' on Windows.
 extern const wchar_t kPathSeparator;
 
@@ -51,6 +55,10 @@ uint32_t GetPrivateProfileStringW(const wchar_t* section, const wchar_t* key,
 // terminator; capacity - 2 when the lines were cut to fit.
 uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint32_t capacity,
                                    const wchar_t* file);
+
+// Why this machine's firmware table cannot be read, and what to do: one
+// sentence without a final stop.
+const char* FirmwareTableProblem();
 
 // Whether this system is the one the installer installs the maps on
 // (Windows), so that the installed maps can be read.

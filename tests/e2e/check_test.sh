@@ -95,6 +95,9 @@ check "a changed map: differs, its new hash, exit 1" \
 kit=$(new_kit badtag Morlane_V4.0.0.3)
 check_in "$kit"
 check "a tag mismatch: exit 2" 2 "$(cat "$kit/status")"
+check_in "$kit" --kit=kti
+check "a --kit that does not exist: exit 3, the Windows checker says so" \
+  "3 ThermalMapCheck: --kit kti: no such folder" "$(cat "$kit/status") $(head -1 "$kit/stderr" | tr -d '\r')"
 
 # A machine with two type 0 structures (the second one counts), a type 130
 # platform name and no end-of-table structure, in each format.

@@ -76,7 +76,7 @@ printf '#TYPE Selected.System.Management.ManagementObject\r\n"PSComputerName","S
 status=0
 "$NATIVE_CHECKER" --kit "$repo/examples/kit" --firmware - --format json <"$work/bios.csv" >"$work/out" 2>"$work/err" || status=$?
 check "an export without platform names: one folder, one undecided, exit 1, said once" \
-  "1 1 1 1" "$(json "$work/out" "' '.join(map(str, [len(d['summary']['folders']), d['summary']['undecided'], d['exit_status']]))") $(grep -c 'no platform names' "$work/err")"
+  "1 1 1 1" "$(json "$work/out" "' '.join(map(str, [len(d['summary']['folders']), d['summary']['undecided'], d['exit_status']]))") $(grep -c 'has no platform_name column' "$work/err")"
 
 # Before a kit ships: the example kit against a copy with an entry added
 # (QX70, the maps of MRL01), one dropped (MRL02) and one map edited
