@@ -34,7 +34,7 @@ apt-get update -q 2>&1 | tee "$work/update.log" || true
 # "E: Failed to fetch http://host/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz ..."
 sed -n 's|^[EW]: Failed to fetch \([^ ]*\)/dists/\([^/ ]*\)/.*|\1 \2|p' "$work/update.log" | sort -u >"$work/failed"
 while read -r uri suite; do
-  echo "install-deps: the index of $suite at $uri failed to download; going on without it"
+  echo "install-deps: the index of $suite at $uri failed to download (apt goes on with what it has of it)"
 done <"$work/failed"
 
 install && exit 0
@@ -91,5 +91,5 @@ if install -o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts
   echo "install-deps: installed without $left_out"
   exit 0
 fi
-echo "install-deps: the packages could not be installed, with or without $left_out (apt's error above); the mirror is likely mid-sync: try again in an hour"
+echo "install-deps: the packages could not be installed, with or without $left_out (apt's error above); where a mirror is mid-sync, try again in an hour"
 exit 1

@@ -84,7 +84,8 @@ def main():
         cells = ["PC%08d" % i, "%s.%s" % (token, revision), platform]
         if choices is not None:
             ac, dc = rng.choice(choices[number])
-            cells += ["", "", "", "", "in place", "in place", ac, dc, ""] if share else [ac, dc]
+            states = ["in place" if cell else "not installed" for cell in (ac, dc)]
+            cells += ["", "", "", ""] + states + [ac, dc, ""] if share else [ac, dc]
         return ",".join(cells) + "\n"
 
     if share:

@@ -282,7 +282,10 @@ TEST_F(CheckTest, ThisMachineComparesTheInstalledMaps) {
   for (const Case& c : std::vector<Case>{
            {nullptr, nullptr, 1, "AC.ini: C:\\Kit\\ABC12\\ThermalMap_AC.ini exists; installed: not installed"},
            {"C:\\Kit\\ABC12 AC", "C:\\Kit\\ABC12 DC", 0, "DC.ini: C:\\Kit\\ABC12\\ThermalMap_DC.ini exists; installed: in place"},
-           {"C:\\Kit\\ABC12 AC", "old DC", 1, "DC.ini: C:\\Kit\\ABC12\\ThermalMap_DC.ini exists; installed: differs"}}) {
+           {"C:\\Kit\\ABC12 AC", "old DC", 1, "DC.ini: C:\\Kit\\ABC12\\ThermalMap_DC.ini exists; installed: differs"},
+           // Another folder's map is named, after the kit's maps were read.
+           {"C:\\Kit\\Morlane AC", "C:\\Kit\\ABC12 DC", 1,
+            "AC.ini: C:\\Kit\\ABC12\\ThermalMap_AC.ini exists; installed: other map, the kit's Morlane\\ThermalMap_AC.ini"}}) {
     Fake().files.erase(ac);
     Fake().files.erase(dc);
     if (c.installedAc != nullptr) Fake().files[ac] = {c.installedAc};

@@ -333,7 +333,7 @@ const char kCheckerName[] = "ThermalMapCheck";
 
 const char* FirmwareTableProblem() { return "this machine gives no SMBIOS table"; }
 
-void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
+bool WriteStandardOutput(const char* text, size_t size) { return std::fwrite(text, 1, size, stdout) == size; }
 
 uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) { return CopyCut(Fake().computerName, buffer, capacity); }
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-
+#include "fleet/export_start.h"
 #include "tests/pieces_reader.h"
 #include "tests/smbios_fixtures.h"
 
@@ -108,10 +108,18 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 TEST(InventoryReaderTest, TellsAnExportFromAFirmwareFile) {
-  EXPECT_TRUE(StartsInventory("name,bios_version,platform_name\n", {}));
-  EXPECT_TRUE(StartsInventory(Utf16(u"SMBIOSBIOSVersion\r\n", true), {}));
-  EXPECT_FALSE(StartsInventory(std::string("\0\3\2\0bios_version\n", 17), {}));
-  EXPECT_FALSE(StartsInventory("name,version\n", {}));
+  auto start = [](const std::string& bytes, bool more) {
+    InventoryReader reader(nullptr, nullptr);
+    std::string mistake;
+    return ClassifyStart(bytes, more, {}, reader, mistake);
+  };
+  EXPECT_EQ(start("name,bios_version,platform_name\n", false), FileStart::kExport);
+  EXPECT_EQ(start(Utf16(u"SMBIOSBIOSVersion\r\n", true), false), FileStart::kExport);
+  EXPECT_EQ(start(std::string("\0\3\2\0bios_version\n", 17), false), FileStart::kOther);
+  EXPECT_EQ(start("name,version\n", false), FileStart::kMistakenExport);
+  EXPECT_EQ(start("not a table\n", false), FileStart::kOther);
+  // A header longer than the start is the export reader's to judge.
+  EXPECT_EQ(start(std::string(100, 'a'), true), FileStart::kExport);
 }
 
 }  // namespace

@@ -45,3 +45,8 @@ bool IsFolder(const wchar_t* path) {
   return attributes != platform::kInvalidFileAttributes &&
          (attributes & platform::kFileAttributeDirectory) != 0;
 }
+
+std::string UnreadableReason(const std::wstring& path) {
+  bool there = platform::GetFileAttributesW(path.c_str()) != platform::kInvalidFileAttributes;
+  return there ? "cannot be read" : "no such file or folder";
+}

@@ -12,6 +12,9 @@ int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit);
 // its end; false when a read fails.
 bool AppendFileBytes(void* file, std::string& bytes, uint64_t count);
 
+// Why `path` cannot be read: "no such file or folder", or "cannot be read".
+std::string UnreadableReason(const std::wstring& path);
+
 // Whether `path` names a file, or a folder.
 bool IsFile(const wchar_t* path);
 bool IsFolder(const wchar_t* path);

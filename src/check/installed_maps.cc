@@ -27,9 +27,12 @@ const char* InstalledStateName(InstalledState state) {
   return nullptr;
 }
 
-KitMapIndex::KitMapIndex(const KitSnapshot& kit, const KitSnapshot* baseline) {
+KitMapIndex::KitMapIndex(KitSnapshot& kit, KitSnapshot* baseline) {
+  ReadListedFolders(kit);
   Add(kit);
-  if (baseline != nullptr) Add(*baseline);
+  if (baseline == nullptr) return;
+  ReadListedFolders(*baseline);
+  Add(*baseline);
 }
 
 void KitMapIndex::Add(const KitSnapshot& kit) {

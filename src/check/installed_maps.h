@@ -35,7 +35,7 @@ struct InstalledMap {
   InstalledState state;
   bool hashed;                // `hash` holds the installed file's hash
   MapHash hash;
-  const KitMapPlace* other;   // the map it is, for kOtherMap
+  const KitMapPlace* other;   // the map it is, for kOtherMap; in the KitMapIndex that judged it
 };
 
 // The maps of a machine that tells nothing of them.
@@ -44,10 +44,12 @@ inline const std::array<InstalledMap, 2> kUncheckedMaps = {
     InstalledMap{InstalledState::kNotChecked, false, {}, nullptr}};
 
 // Every map that either kit would install, by hash; where maps share their
-// bytes, the kit's before the baseline kit's, by folder, AC before DC.
+// bytes, the kit's before the baseline kit's, by folder, AC before DC. Only
+// machines that report their maps need it: it reads every folder both kits
+// list.
 class KitMapIndex {
  public:
-  KitMapIndex(const KitSnapshot& kit, const KitSnapshot* baseline);
+  KitMapIndex(KitSnapshot& kit, KitSnapshot* baseline);
 
   // The first map whose hash is `hash`, or null.
   const KitMapPlace* Find(const MapHash& hash) const;

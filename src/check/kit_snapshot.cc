@@ -68,14 +68,19 @@ bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit) {
     kit.tables[i] = {value, ParseTableCount(value)};
     if (kit.tagOk) ListPlatformTableEntries(tableType, NoteEntry, &kit.entries[i]);
   }
+  return true;
+}
+
+void ReadListedFolders(KitSnapshot& kit) {
+  UseKit(kit);
   // A folder is named by the entry that selects it.
+  wchar_t path[kPathCapacity];
   for (const auto& entries : kit.entries) {
     for (const auto& entry : entries) {
       BuildPathBesideProgram(path, entry.first.c_str());
       if (path[0] != L'\0' && kit.folders.count(path) == 0) kit.folders.emplace(path, FindFolderMaps(path));
     }
   }
-  return true;
 }
 
 std::array<MapSource, 2> FindFolderMaps(const wchar_t* folder) {

@@ -48,7 +48,8 @@ struct KitSnapshot {
   std::array<TableCount, 2> tables;  // DMI_Type0_Table, DMI_Type130_Table
   // Each table's entries: the first key whose entry reads as the text.
   std::array<std::unordered_map<std::wstring, uint32_t>, 2> entries;
-  // The maps of every folder an entry names, and of those selected since.
+  // The maps of the folders selected so far, or of every folder an entry
+  // names once ReadListedFolders read them.
   std::map<std::wstring, std::array<MapSource, 2>> folders;
 };
 
@@ -56,10 +57,13 @@ struct KitSnapshot {
 void UseKit(const KitSnapshot& kit);
 
 // Reads the kit in folder `useFolder` (a full path, or empty for the
-// program's own folder) into `kit`: its table, and the maps of every folder
-// its entries name, each opened and hashed once. Leaves it the kit in use.
-// Returns false, with the program's folder in use, when its paths do not fit.
+// program's own folder) into `kit`, and leaves it the kit in use. Returns
+// false, with the program's folder in use, when its paths do not fit.
 bool ReadKitSnapshot(const std::wstring& useFolder, KitSnapshot& kit);
+
+// Reads the maps of every folder that an entry of `kit` names, each opened
+// and hashed once, and leaves `kit` the kit in use.
+void ReadListedFolders(KitSnapshot& kit);
 
 // The installer's decision for a machine whose BIOS version and platform
 // name (empty without a type 130 structure) are these texts, cut as the

@@ -76,7 +76,8 @@ const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size) {
   return block;
 }
 
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, bool onThisMachine) {
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, const KitMapIndex* kitMaps) {
+  bool onThisMachine = kitMaps != nullptr;
   check.kit = &kit;
   check.decision = DecideWithKit(kit, check.biosVersion.c_str(), check.platformName.c_str());
   check.baselineKit = baseline;
@@ -86,10 +87,9 @@ void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, 
     std::array<bool, 2> installed{};
     std::array<MapHash, 2> hashes{};
     HashInstalledMaps(installed, hashes);
-    KitMapIndex index(kit, baseline);
     for (int i = 0; i < 2; ++i) {
       check.installed[i] = JudgeInstalledMap(i, installed[i] ? &hashes[i] : nullptr, &check.decision,
-                                             baseline != nullptr ? &check.baseline : nullptr, index);
+                                             baseline != nullptr ? &check.baseline : nullptr, *kitMaps);
     }
   }
   check.exitStatus = ExitStatus(check, onThisMachine);

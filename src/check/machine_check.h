@@ -37,10 +37,11 @@ void ReportFirmwareBlock(const uint8_t* block, uint32_t size, MachineCheck& chec
 const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
 // Takes the decision of `kit` for the reported machine, as the installer's
-// installation stage would, and that of `baseline` unless it is null; with
-// `onThisMachine` judges the installed maps against both kits' maps. Sets
-// the exit status (the kit's findings aside).
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, bool onThisMachine);
+// installation stage would, and that of `baseline` unless it is null; on
+// this machine (`kitMaps` not null) judges the installed maps against the
+// maps of both kits, which `check` points into. Sets the exit status (the
+// kit's findings aside).
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, const KitMapIndex* kitMaps);
 
 // Whether the installer installs both maps of `decision`.
 bool InstallsBothMaps(const KitDecision& decision);

@@ -1,6 +1,7 @@
 #include "driver/run_check.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "check/check_options.h"
@@ -11,6 +12,7 @@
 #include "check/kit_findings.h"
 #include "check/kit_snapshot.h"
 #include "check/machine_check.h"
+#include "fleet/export_start.h"
 #include "fleet/fleet_sources.h"
 #include "fleet/run_fleet.h"
 #include "inventory/firmware_file.h"
@@ -21,7 +23,12 @@
 
 namespace {
 
-void Print(const std::string& text) { platform::WriteStandardOutput(text.data(), text.size()); }
+// Writes `text` to standard output; false, having said so, when it could not.
+bool Print(const std::string& text) {
+  if (platform::WriteStandardOutput(text.data(), text.size())) return true;
+  Complain("standard output could not be written whole (a full disk, or a pipe closed)");
+  return false;
+}
 
 int Fail(const std::string& message) {
   Complain(message);
@@ -55,9 +62,10 @@ int DumpThisMachine(const std::wstring& path) {
     platform::DeleteFileW(temporary.c_str());
     return Fail(name + ": cannot be written");
   }
-  Print("Wrote this machine's table (" + std::to_string(size) + " bytes, a RawSMBIOSData block) to " +
-                    name + "\n");
-  return 0;
+  return Print("Wrote this machine's table (" + std::to_string(size) + " bytes, a RawSMBIOSData block) to " +
+               name + "\n")
+             ? 0
+             : 3;
 }
 
 // Reads the kit in folder `kit` (relative to the current folder, or full;
@@ -98,8 +106,7 @@ int RunCheck(wchar_t** argv) {
   std::string error;
   if (ParseCheckOptions(argv, options, error) != 0) return UsageError(error);
   if (options.help) {
-    Print(CheckUsage());
-    return 0;
+    return Print(CheckUsage()) ? 0 : 3;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
   KitSnapshot baseline;
@@ -146,11 +153,14 @@ int RunCheck(wchar_t** argv) {
                         static_cast<uint32_t>(image.block.size()), check, true);
   }
   // Where the installer never runs, the installed maps are not there to see.
-  JudgeMachine(check, kit, withBaseline ? &baseline : nullptr, onThisMachine && platform::HoldsInstalledMaps());
+  std::unique_ptr<KitMapIndex> kitMaps;
+  if (onThisMachine && platform::HoldsInstalledMaps()) {
+    kitMaps = std::make_unique<KitMapIndex>(kit, withBaseline ? &baseline : nullptr);
+  }
+  JudgeMachine(check, kit, withBaseline ? &baseline : nullptr, kitMaps.get());
   UseKit(kit);
   check.findings = FindKitMistakes();
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
-  Print(options.format == OutputFormat::kJson ? MachineCheckJson(check)
-                                                     : MachineCheckText(check));
-  return check.exitStatus;
+  bool printed = Print(options.format == OutputFormat::kJson ? MachineCheckJson(check) : MachineCheckText(check));
+  return printed ? check.exitStatus : 3;
 }

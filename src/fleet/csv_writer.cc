@@ -53,7 +53,7 @@ class CsvWriter : public FleetWriter {
     if (text.empty()) return;
     if (used_ + text.size() > sizeof buffer_) Flush();
     if (text.size() > sizeof buffer_) {
-      platform::WriteStandardOutput(text.data(), text.size());
+      Write(text.data(), text.size());
       return;
     }
     std::memcpy(buffer_ + used_, text.data(), text.size());
@@ -93,7 +93,7 @@ class CsvWriter : public FleetWriter {
   }
 
   void Flush() {
-    platform::WriteStandardOutput(buffer_, used_);
+    Write(buffer_, used_);
     used_ = 0;
   }
 

@@ -72,6 +72,7 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
 }
 
 void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgement) {
+  if (kitMaps_ == nullptr) kitMaps_ = std::make_unique<KitMapIndex>(kit_, baseline_);
   const PairVerdict& verdict = *judgement.pair->verdict;
   // An undecided machine has no folder that is known.
   const KitMatch* match = judgement.outcome != Outcome::kUndecided ? verdict.match : nullptr;
@@ -82,7 +83,7 @@ void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgemen
     judgement.installed[i] =
         JudgeInstalledMap(i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
                           match != nullptr ? &match->decision : nullptr,
-                          baselineMatch != nullptr ? &baselineMatch->decision : nullptr, kitMaps_);
+                          baselineMatch != nullptr ? &baselineMatch->decision : nullptr, *kitMaps_);
     ++installed_[i][static_cast<size_t>(judgement.installed[i].state)];
   }
   ++reportingInstalled_;
@@ -90,7 +91,8 @@ void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgemen
   if (maps[0].state == InstalledState::kInPlace && maps[1].state == InstalledState::kInPlace) return;
   allInPlace_ = false;
   if (!keepNames_) return;
-  InstalledCount& group = installedGroups_[{match, maps[0].state, maps[0].other, maps[1].state, maps[1].other}];
+  std::wstring folder = match != nullptr ? FolderInKit(match->decision.folder, kit_) : L"";
+  InstalledCount& group = installedGroups_[{folder, maps[0].state, maps[0].other, maps[1].state, maps[1].other}];
   ++group.machines;
   if (group.names.size() < kNamesPerGroup) group.names.emplace_back(machine.name);
 }
@@ -185,8 +187,7 @@ const std::vector<std::string>& FleetJudge::MoveNames(const MachineMove& move) c
 std::vector<InstalledGroup> FleetJudge::InstalledGroups() const {
   std::vector<InstalledGroup> groups;
   for (const auto& [key, count] : installedGroups_) {
-    const KitMatch* match = std::get<0>(key);
-    groups.push_back({match != nullptr ? FolderInKit(match->decision.folder, kit()) : L"",
+    groups.push_back({std::get<0>(key),
                       {std::get<1>(key), std::get<3>(key)},
                       {std::get<2>(key), std::get<4>(key)},
                       count.machines,

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -99,7 +100,7 @@ class FleetJudge {
   // With `keepNames`, the groups of machines that get no folder, and the
   // moves, keep the first few names, for the page.
   FleetJudge(KitSnapshot& kit, KitSnapshot* baseline, bool keepNames)
-      : verdicts_(kit, baseline), kitMaps_(kit, baseline), keepNames_(keepNames) {}
+      : verdicts_(kit, baseline), kit_(kit), baseline_(baseline), keepNames_(keepNames) {}
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
@@ -122,9 +123,9 @@ class FleetJudge {
   const KitSnapshot* baseline() const { return verdicts_.baseline(); }
 
  private:
-  // A group of InstalledGroups: the kit's match (null when undecided), and
-  // each map's state and other map.
-  using InstalledKey = std::tuple<const KitMatch*, InstalledState, const KitMapPlace*, InstalledState,
+  // A group of InstalledGroups: the folder the kit gives, by its entry's
+  // name (empty without one), and each map's state and other map.
+  using InstalledKey = std::tuple<std::wstring, InstalledState, const KitMapPlace*, InstalledState,
                                   const KitMapPlace*>;
   struct InstalledCount {
     uint64_t machines = 0;
@@ -142,7 +143,9 @@ class FleetJudge {
   uint64_t Machines(size_t number, MachineKind kind) const;
 
   KitVerdicts verdicts_;
-  KitMapIndex kitMaps_;
+  KitSnapshot& kit_;
+  KitSnapshot* baseline_;
+  std::unique_ptr<KitMapIndex> kitMaps_;  // once a machine reports its maps
   bool keepNames_;
   PairTable pairs_;
   // By pair: the first few names of each kind that get no folder, when

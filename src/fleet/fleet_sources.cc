@@ -4,20 +4,17 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "check/files.h"
 #include "check/complaint.h"
+#include "check/files.h"
 #include "check/json_text.h"
 #include "check/machine_check.h"
 #include "common/utf8.h"
+#include "fleet/export_start.h"
 #include "install/platform_table.h"
 #include "inventory/firmware_file.h"
 #include "platform/platform.h"
 
 namespace {
-
-// The start of a file that tells an inventory export from a firmware file:
-// a header is shorter, and a dump is whole in it.
-constexpr size_t kStartBytes = 1 << 16;
 
 // Larger folders show their progress on a console.
 constexpr size_t kProgressFrom = 1000;
@@ -70,34 +67,6 @@ std::string FileName(const std::wstring& path) {
   return Utf8FromWide((slash == std::wstring::npos ? path : path.substr(slash + 1)).c_str());
 }
 
-// The names of an export's columns, as a list for a message: the first
-// twenty, each cut to 40 characters.
-std::string ColumnList(const std::vector<std::string>& names) {
-  std::string list;
-  for (size_t i = 0; i < names.size() && i < 20; ++i) {
-    std::string name = ConsoleText(WideFromUtf8(names[i].substr(0, 40)).c_str());
-    list += (i == 0 ? "\"" : ", \"") + name + "\"";
-  }
-  return names.size() > 20 ? list + " and " + std::to_string(names.size() - 20) + " more" : list;
-}
-
-// What is wrong with an export whose header reads as `header`.
-std::string HeaderMistake(InventoryHeader header, const InventoryReader& reader, const InventoryColumns& columns) {
-  switch (header) {
-    case InventoryHeader::kRead: break;
-    case InventoryHeader::kEmpty: return "empty: an export needs a header line and a row per machine";
-    case InventoryHeader::kTooLong: return "its header is longer than 1 MiB";
-    case InventoryHeader::kNoBiosVersionColumn:
-      return (columns.biosVersion.empty()
-                  ? std::string("an export whose header names no BIOS version column (bios_version or "
-                                "SMBIOSBIOSVersion)")
-                  : "an export whose header has no column \"" + columns.biosVersion + "\"") +
-             "; its columns are " + ColumnList(reader.HeaderNames()) +
-             ": name the one that holds the BIOS version with --column bios_version=NAME";
-  }
-  return "";
-}
-
 void Give(FleetReading& reading) { reading.take(reading.machine, reading.context); }
 
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
@@ -141,13 +110,14 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   }
   if (!reader.HasColumn(kPlatformNameColumn) && !reading.saidNoPlatforms) {
     reading.saidNoPlatforms = true;
-    Complain(name + " has no platform_name column (its columns are " + ColumnList(reader.HeaderNames()) +
+    Complain(ConsoleText(WideFromUtf8(name).c_str()) + " has no platform_name column (its columns are " + ColumnList(reader.HeaderNames()) +
              "): a machine whose BIOS version prefix matches no type 0 entry is undecided; name the column "
              "that holds the platform name with --column platform_name=NAME");
   }
   reading.firmware = path == kStandardInput ? L"standard input" : path;
   bool platformKnown = reader.HasColumn(kPlatformNameColumn);
   bool hashes = reader.HasColumn(kAcSha256Column) || reader.HasColumn(kDcSha256Column);
+  // The checker's own rows carry the installed maps' states, and an error.
   bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
   InventoryRow& row = reading.row;
   // Where a row stands, for its error.
@@ -163,7 +133,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
       continue;
     }
     // The checker's own row of a machine that could not be read keeps its error.
-    if (!row.cells[kErrorColumn].empty()) {
+    if (states && !row.cells[kErrorColumn].empty()) {
       GiveError(reading, row.name, std::string(row.cells[kErrorColumn]));
       continue;
     }
@@ -220,25 +190,6 @@ void ReadDump(FleetReading& reading, const std::wstring& path, const std::string
   Give(reading);
 }
 
-// What a file begins as: an inventory export, text meant as one that is
-// not (with `mistake` set to what is wrong), or anything else, such as a
-// firmware table. Text of one column (notes, say) was not meant as one.
-enum class FileStart { kExport, kMistakenExport, kOther };
-
-// What reading.bytes, the start of a file, begins as.
-FileStart ReadStart(FleetReading& reading, std::string& mistake) {
-  if (!StartsAsText(reading.bytes)) return FileStart::kOther;
-  FileBytes start{&reading.bytes, 0, nullptr};
-  reading.reader.Start(ReadFileBytes, &start);
-  InventoryHeader header = reading.reader.ReadHeader(*reading.columns);
-  if (header == InventoryHeader::kRead) return FileStart::kExport;
-  if (header == InventoryHeader::kNoBiosVersionColumn && reading.reader.HeaderNames().size() < 2) {
-    return FileStart::kOther;
-  }
-  mistake = HeaderMistake(header, reading.reader, *reading.columns);
-  return FileStart::kMistakenExport;
-}
-
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   reading.firmware = path;
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
@@ -251,7 +202,8 @@ void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   bytes.clear();
   std::string mistake;
   bool read = AppendFileBytes(file, bytes, std::min<uint64_t>(size, kStartBytes));
-  FileStart start = read ? ReadStart(reading, mistake) : FileStart::kOther;
+  FileStart start =
+      read ? ClassifyStart(bytes, size > bytes.size(), *reading.columns, reading.reader, mistake) : FileStart::kOther;
   if (read && start == FileStart::kExport) {
     ReadExport(reading, path, file);
   } else if (read && size > kLargestFirmwareFile) {
@@ -320,30 +272,4 @@ void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& 
       ReadInputFile(reading, input);
     }
   }
-}
-
-bool IsInventory(const std::wstring& path, const InventoryColumns& columns) {
-  if (path == kStandardInput) return true;
-  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
-  if (file == nullptr) return false;
-  std::string start;
-  bool inventory = AppendFileBytes(file, start, kStartBytes) && StartsInventory(start, columns);
-  platform::CloseHandle(file);
-  return inventory;
-}
-
-std::string ExportMistake(const std::wstring& path, const InventoryColumns& columns) {
-  FleetReading reading;
-  reading.columns = &columns;
-  std::string mistake;
-  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
-  if (file == nullptr) return mistake;
-  if (AppendFileBytes(file, reading.bytes, kStartBytes)) ReadStart(reading, mistake);
-  platform::CloseHandle(file);
-  return mistake;
-}
-
-std::string UnreadableReason(const std::wstring& path) {
-  bool there = platform::GetFileAttributesW(path.c_str()) != platform::kInvalidFileAttributes;
-  return there ? "cannot be read" : "no such file or folder";
 }

@@ -57,15 +57,3 @@ constexpr wchar_t kStandardInput[] = L"-";
 // has no platform names.
 void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
                MachineSink take, void* context);
-
-// Whether `path` names an inventory export (or standard input).
-bool IsInventory(const std::wstring& path, const InventoryColumns& columns);
-
-// What keeps file `path` from being read as an inventory export though it
-// is text, so that it was meant as one: it is empty, its header is too
-// long, or it has no BIOS version column (the message names the header's
-// columns and --column). Empty when the file is no text, or an export.
-std::string ExportMistake(const std::wstring& path, const InventoryColumns& columns);
-
-// Why `path` cannot be read: it does not exist, or it cannot be opened.
-std::string UnreadableReason(const std::wstring& path);

@@ -11,8 +11,13 @@ const char* const kChangeWords[5] = {"unchanged", "added", "removed", "changed",
 
 void FleetWriter::Emit(size_t atLeast) {
   if (out_.size() < atLeast) return;
-  platform::WriteStandardOutput(out_.data(), out_.size());
+  Write(out_.data(), out_.size());
   out_.clear();
+}
+
+void FleetWriter::Write(const char* text, size_t size) {
+  // After a failed write the output is cut: nothing more is written.
+  if (!failed_) failed_ = !platform::WriteStandardOutput(text, size);
 }
 
 std::vector<std::string> FleetCells(const FleetMachine& machine, const Judgement& judgement, bool withBaseline) {

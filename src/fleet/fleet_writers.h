@@ -21,10 +21,18 @@ class FleetWriter {
   // What follows the last machine.
   virtual void End(const FleetJudge& judge, int status) = 0;
 
+  // Whether a write to standard output failed: the output is not whole.
+  bool Failed() const { return failed_; }
+
  protected:
   // Writes `out_` to standard output once it holds `atLeast` bytes.
   void Emit(size_t atLeast = 1 << 20);
+  // Writes `size` bytes at `text` to standard output.
+  void Write(const char* text, size_t size);
   std::string out_;
+
+ private:
+  bool failed_ = false;
 };
 
 // name,bios_version,platform_name,token,table,key,folder (and, with a

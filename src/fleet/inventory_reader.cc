@@ -26,19 +26,6 @@ std::string HeaderName(std::string cell) {
   return cell;
 }
 
-struct MemoryBytes {
-  const std::string* bytes;
-  size_t at;
-};
-
-size_t ReadMemory(void* context, char* buffer, size_t size) {
-  auto* memory = static_cast<MemoryBytes*>(context);
-  size_t count = std::min(size, memory->bytes->size() - memory->at);
-  std::copy_n(memory->bytes->data() + memory->at, count, buffer);
-  memory->at += count;
-  return count;
-}
-
 }  // namespace
 
 InventoryReader::InventoryReader(InventoryBytes read, void* context, size_t longestRecord)
@@ -211,12 +198,14 @@ InventoryHeader InventoryReader::ReadHeader(const InventoryColumns& columns) {
   if (recordLine_ == 1 && Cell(0).substr(0, 5) == "#TYPE" && !ReadRecord()) return InventoryHeader::kEmpty;
   if (recordCut_) return InventoryHeader::kTooLong;
   headerNames_.clear();
-  for (size_t i = 0; i < cellEnds_.size(); ++i) headerNames_.emplace_back(Cell(static_cast<int>(i)));
-  auto column = [this](const std::string& name) {
-    for (size_t i = 0; i < headerNames_.size(); ++i) {
-      if (HeaderName(headerNames_[i]) == HeaderName(name)) return static_cast<int>(i);
-    }
-    return -1;
+  std::vector<std::string> matched;  // each name as names are matched
+  for (size_t i = 0; i < cellEnds_.size(); ++i) {
+    headerNames_.emplace_back(Cell(static_cast<int>(i)));
+    matched.push_back(HeaderName(headerNames_.back()));
+  }
+  auto column = [&matched](const std::string& name) {
+    auto found = std::find(matched.begin(), matched.end(), HeaderName(name));
+    return found == matched.end() ? -1 : static_cast<int>(found - matched.begin());
   };
   if (!columns.biosVersion.empty()) {
     columns_[kBiosVersionColumn] = column(columns.biosVersion);
@@ -256,11 +245,4 @@ bool StartsAsText(const std::string& start) {
   auto first = static_cast<uint8_t>(start.empty() ? 0 : start[0]);
   if (first == 0xFF || first == 0xFE) return true;
   return start.find('\0') >= start.find_first_of("\r\n");
-}
-
-bool StartsInventory(const std::string& start, const InventoryColumns& columns) {
-  if (!StartsAsText(start)) return false;
-  MemoryBytes memory{&start, 0};
-  InventoryReader reader(ReadMemory, &memory);
-  return reader.ReadHeader(columns) == InventoryHeader::kRead;
 }

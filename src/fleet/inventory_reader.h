@@ -137,10 +137,6 @@ class InventoryReader {
   std::array<int, kInventoryColumns> columns_{};
 };
 
-// Whether `start`, the first bytes of a file, begins an inventory export
-// whose header holds a BIOS version column of `columns`.
-bool StartsInventory(const std::string& start, const InventoryColumns& columns);
-
 // Whether `start`, the first bytes of a file, begins as text: its first line
 // holds no zero byte, as no firmware table's does.
 bool StartsAsText(const std::string& start);

@@ -24,7 +24,6 @@ std::string Html(const std::wstring& text) {
 
 std::string Html(std::string_view utf8) { return Html(WideFromUtf8(utf8)); }
 
-// The bars of `total` machines, each labelled with its count and share.
 std::string Bars(const std::vector<Bar>& bars, uint64_t total, const char* label) {
   uint64_t largest = 1;
   for (const Bar& bar : bars) largest = std::max(largest, bar.count);

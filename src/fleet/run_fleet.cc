@@ -88,5 +88,9 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baselin
                : summary.allGetBothMaps && summary.allInPlace ? 0
                                                               : 1;
   writer->End(judge, status);
+  if (writer->Failed()) {
+    Complain("standard output could not be written whole (a full disk, or a pipe closed)");
+    return 3;
+  }
   return status;
 }

@@ -10,8 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -39,7 +37,6 @@ constexpr char kTableFile[] = "/sys/firmware/dmi/tables/DMI";
 
 // A handle holds the file descriptor.
 void* Handle(int fd) { return new int(fd); }
-int Descriptor(void* handle) { return *static_cast<int*>(handle); }
 
 // One listing of a folder: the names still to give, in the order read.
 struct Listing {
@@ -115,8 +112,6 @@ uint32_t GetPrivateProfileSectionW(const wchar_t* section, wchar_t* buffer, uint
                                    const wchar_t* file) {
   return ReadProfileSection(ReadProfile(file), section, buffer, capacity);
 }
-
-const char kCheckerName[] = "thermalmapcheck";
 
 const char* FirmwareTableProblem() {
   // Containers, and virtual machines without SMBIOS, have no tables at all.
@@ -210,24 +205,6 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
   return count >= 0;
 }
 
-bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
-  // Maps may be hundreds of MB: they pass through one block, static as the
-  // checker is single-threaded.
-  static unsigned char block[1 << 16];
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  bool hashed = context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
-  while (hashed) {
-    ssize_t count = ::read(Descriptor(file), block, sizeof block);
-    if (count == 0) break;
-    if (count < 0 && errno == EINTR) continue;
-    hashed = count > 0 && EVP_DigestUpdate(context, block, static_cast<size_t>(count)) == 1;
-  }
-  unsigned int length = 0;
-  hashed = hashed && EVP_DigestFinal_ex(context, digest, &length) == 1 && length == sizeof digest;
-  EVP_MD_CTX_free(context);
-  return hashed;
-}
-
 bool WriteFile(void* file, const void* data, uint32_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
@@ -282,18 +259,6 @@ void* GetStdInputHandle() {
 }
 
 bool StandardErrorIsConsole() { return isatty(STDERR_FILENO) == 1; }
-
-void WriteStandardOutput(const char* text, size_t size) { std::fwrite(text, 1, size, stdout); }
-
-uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
-  char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return 0;
-  std::wstring wide = WideFromNative(name);
-  if (wide.size() >= capacity) return 0;
-  std::copy(wide.begin(), wide.end(), buffer);
-  buffer[wide.size()] = L'\0';
-  return static_cast<uint32_t>(wide.size());
-}
 
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {
   std::wstring full = path;

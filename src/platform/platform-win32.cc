@@ -159,26 +159,28 @@ bool StandardErrorIsConsole() {
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != FALSE;
 }
 
-void WriteStandardOutput(const char* text, size_t size) {
+bool WriteStandardOutput(const char* text, size_t size) {
   // The C runtime takes a console or NUL for a terminal and writes to it a
   // byte at a time, and a file in pieces of 2 KiB; here every output leaves
   // in blocks of 16 KiB, which any console takes in one write.
   static char block[1 << 14];
   HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
   size_t used = 0;
-  auto flush = [output, &used]() {
-    DWORD written = 0;
-    for (size_t at = 0; at < used; at += written) {
-      if (!::WriteFile(output, block + at, static_cast<DWORD>(used - at), &written, nullptr) || written == 0) break;
+  bool written = true;
+  auto flush = [output, &used, &written]() {
+    DWORD count = 0;
+    for (size_t at = 0; written && at < used; at += count) {
+      written = ::WriteFile(output, block + at, static_cast<DWORD>(used - at), &count, nullptr) && count > 0;
     }
     used = 0;
   };
-  for (const char* end = text + size; text < end; ++text) {
+  for (const char* end = text + size; written && text < end; ++text) {
     if (used + 2 > sizeof block) flush();
     if (*text == '\n') block[used++] = '\r';
     block[used++] = *text;
   }
   flush();
+  return written;
 }
 
 uint32_t GetFullPathNameW(const wchar_t* path, wchar_t* buffer, uint32_t capacity) {

@@ -166,9 +166,10 @@ bool StandardErrorIsConsole();
 
 // Writes the `size` bytes of text at `text` to standard output at once,
 // whatever it is (a file, a pipe, a console, NUL), its lines ending as the
-// system's text ends them: "\r\n" on Windows. The checker's standard output
-// goes only through here.
-void WriteStandardOutput(const char* text, size_t size);
+// system's text ends them: "\r\n" on Windows. False unless all were
+// written (a full disk, a pipe closed). The checker's standard output goes
+// only through here.
+bool WriteStandardOutput(const char* text, size_t size);
 
 // Writes the full path of `path` (relative to the current folder) into
 // `buffer` (`capacity` characters); returns its length, or 0 on failure or

@@ -8,6 +8,9 @@
 
 namespace platform {
 
+// The file descriptor of a handle that CreateFileW gave.
+inline int Descriptor(void* handle) { return *static_cast<int*>(handle); }
+
 // The native name of `path`. A component that is not there as written is
 // the one in its folder whose name differs only in letter case (the first
 // in name order), as Windows finds it.

@@ -1,0 +1,87 @@
+#include "fleet/export_start.h"
+
+#include <algorithm>
+
+#include "check/files.h"
+#include "check/json_text.h"
+#include "common/utf8.h"
+#include "fleet/fleet_sources.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct StartBytes {
+  const std::string* bytes;
+  size_t at;
+};
+
+size_t ReadStartBytes(void* context, char* buffer, size_t size) {
+  auto* start = static_cast<StartBytes*>(context);
+  size_t count = std::min(size, start->bytes->size() - start->at);
+  std::copy_n(start->bytes->data() + start->at, count, buffer);
+  start->at += count;
+  return count;
+}
+
+// What file `path` is, by its start.
+FileStart ClassifyFile(const std::wstring& path, const InventoryColumns& columns, std::string& mistake) {
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  if (file == nullptr) return FileStart::kOther;
+  std::string start;
+  uint64_t size = 0;
+  bool read = platform::GetFileSizeEx(file, size) && AppendFileBytes(file, start, kStartBytes);
+  platform::CloseHandle(file);
+  InventoryReader reader(nullptr, nullptr);
+  return read ? ClassifyStart(start, size > start.size(), columns, reader, mistake) : FileStart::kOther;
+}
+
+}  // namespace
+
+FileStart ClassifyStart(const std::string& start, bool more, const InventoryColumns& columns,
+                        InventoryReader& reader, std::string& mistake) {
+  if (!StartsAsText(start)) return FileStart::kOther;
+  if (more && start.find_first_of("\r\n") == std::string::npos) return FileStart::kExport;
+  StartBytes bytes{&start, 0};
+  reader.Start(ReadStartBytes, &bytes);
+  InventoryHeader header = reader.ReadHeader(columns);
+  if (header == InventoryHeader::kRead) return FileStart::kExport;
+  if (header == InventoryHeader::kNoBiosVersionColumn && reader.HeaderNames().size() < 2) return FileStart::kOther;
+  mistake = HeaderMistake(header, reader, columns);
+  return FileStart::kMistakenExport;
+}
+
+std::string HeaderMistake(InventoryHeader header, const InventoryReader& reader, const InventoryColumns& columns) {
+  switch (header) {
+    case InventoryHeader::kRead: break;
+    case InventoryHeader::kEmpty: return "empty: an export needs a header line and a row per machine";
+    case InventoryHeader::kTooLong: return "its header is longer than 1 MiB";
+    case InventoryHeader::kNoBiosVersionColumn:
+      return (columns.biosVersion.empty()
+                  ? std::string("an export whose header names no BIOS version column (bios_version or "
+                                "SMBIOSBIOSVersion)")
+                  : "an export whose header has no column \"" + columns.biosVersion + "\"") +
+             "; its columns are " + ColumnList(reader.HeaderNames()) +
+             ": name the one that holds the BIOS version with --column bios_version=NAME";
+  }
+  return "";
+}
+
+std::string ColumnList(const std::vector<std::string>& names) {
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < 20; ++i) {
+    std::string name = ConsoleText(WideFromUtf8(names[i].substr(0, 40)).c_str());
+    list += (i == 0 ? "\"" : ", \"") + name + "\"";
+  }
+  return names.size() > 20 ? list + " and " + std::to_string(names.size() - 20) + " more" : list;
+}
+
+bool IsInventory(const std::wstring& path, const InventoryColumns& columns) {
+  std::string mistake;
+  return path == kStandardInput || ClassifyFile(path, columns, mistake) == FileStart::kExport;
+}
+
+std::string ExportMistake(const std::wstring& path, const InventoryColumns& columns) {
+  std::string mistake;
+  ClassifyFile(path, columns, mistake);
+  return mistake;
+}

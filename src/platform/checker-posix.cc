@@ -1,0 +1,59 @@
+// Calls that only the checker makes, over POSIX: the SHA-256 of files
+// through OpenSSL's libcrypto, standard output, and the computer's name.
+#include <unistd.h>
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix_files.h"
+#include "platform/posix_text.h"
+
+namespace platform {
+
+const char kCheckerName[] = "thermalmapcheck";
+
+bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
+  // Maps may be hundreds of MB: they pass through one block, static as the
+  // checker is single-threaded.
+  static unsigned char block[1 << 16];
+  EVP_MD_CTX* context = EVP_MD_CTX_new();
+  bool hashed = context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+  while (hashed) {
+    ssize_t count = ::read(Descriptor(file), block, sizeof block);
+    if (count == 0) break;
+    if (count < 0 && errno == EINTR) continue;
+    hashed = count > 0 && EVP_DigestUpdate(context, block, static_cast<size_t>(count)) == 1;
+  }
+  unsigned int length = 0;
+  hashed = hashed && EVP_DigestFinal_ex(context, digest, &length) == 1 && length == sizeof digest;
+  EVP_MD_CTX_free(context);
+  return hashed;
+}
+
+bool WriteStandardOutput(const char* text, size_t size) {
+  // The writers hand over large blocks: no buffer of the C library between.
+  while (size > 0) {
+    ssize_t written = write(STDOUT_FILENO, text, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
+uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return 0;
+  std::wstring wide = WideFromNative(name);
+  if (wide.size() >= capacity) return 0;
+  std::copy(wide.begin(), wide.end(), buffer);
+  buffer[wide.size()] = L'\0';
+  return static_cast<uint32_t>(wide.size());
+}
+
+}  // namespace platform
