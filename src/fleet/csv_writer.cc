@@ -41,8 +41,12 @@ class CsvWriter : public FleetWriter {
       PutChar(',');
       Put(ChangeWord(judgement));
     }
-    PutInstalled(judgement.installed);
-    Put(",\n");
+    if (machine.reportsInstalled) {
+      PutInstalled(judgement.installed);
+      Put(",\n");
+    } else {
+      Put(",,,,,\n");
+    }
   }
 
   void End(const FleetJudge&, int) override { Flush(); }

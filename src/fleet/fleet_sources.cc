@@ -137,8 +137,10 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
       GiveError(reading, row.name, std::string(row.cells[kErrorColumn]));
       continue;
     }
+    // Each field is set, but the installed maps' where the row reports none:
+    // a row costs a few hundred instructions, and clearing them showed.
     FleetMachine& machine = reading.machine;
-    machine = FleetMachine{};
+    machine.error = {};
     // The checker's own row of a machine that cannot tell its maps (Linux)
     // leaves their states empty.
     machine.reportsInstalled = hashes && (!states || !row.cells[kAcInstalledColumn].empty() ||

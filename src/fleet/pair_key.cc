@@ -25,11 +25,14 @@ std::string Captured(std::string_view text, bool token) {
 std::string_view SelectedToken(std::string_view text, std::string& held) {
   if (!FitsCaptureBuffer(text)) return held = Captured(text, true);
   // Leading dots are passed over; the token ends at a dot, or where a zero
-  // character ends the text.
-  size_t start = text.find_first_not_of('.');
-  if (start == std::string_view::npos) return {};
-  size_t stop = text.find_first_of(std::string_view(".\0", 2), start);
-  return text.substr(start, stop == std::string_view::npos ? std::string_view::npos : stop - start);
+  // character ends the text. A loop of its own: find_first_of looks each
+  // character up in the set, at a cost that showed on millions of rows.
+  const char* end = text.data() + text.size();
+  const char* start = text.data();
+  while (start < end && *start == '.') ++start;
+  const char* stop = start;
+  while (stop < end && *stop != '.' && *stop != '\0') ++stop;
+  return {start, static_cast<size_t>(stop - start)};
 }
 
 std::string_view SelectedPlatformName(std::string_view text, std::string& held) {
