@@ -98,19 +98,21 @@ void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgemen
 }
 
 size_t FleetJudge::FindPair(const FleetMachine& machine) {
-  // An export without platform names reads as a machine without one.
-  std::string_view platformName =
+  // The platform name as the machine gives it; an export without platform
+  // names reads as a machine without one.
+  std::string_view givenPlatformName =
       machine.kind == MachineKind::kPlatformUnknown ? std::string_view() : machine.platformName;
+  // The key is the token and the platform name as the selection reads them.
   bool added = false;
   size_t number = pairs_.FindOrAdd(SelectedToken(machine.biosVersion, heldToken_),
-                                   SelectedPlatformName(platformName, heldPlatformName_), added);
+                                   SelectedPlatformName(givenPlatformName, heldPlatformName_), added);
   if (!added) return number;
-  // The capture buffers hold no more than this of either text.
-  wchar_t biosVersion[ArraySize(BiosVersionText)];
-  wchar_t platformText[ArraySize(BiosPlatformText)];
-  CopyUtf8AsWide(machine.biosVersion, biosVersion, ArraySize(biosVersion));
-  CopyUtf8AsWide(platformName, platformText, ArraySize(platformText));
-  pairs_[number].verdict = &verdicts_.Decide(biosVersion, platformText);
+  // A new pair is decided over the texts as the capture buffers hold them.
+  wchar_t capturedVersion[ArraySize(BiosVersionText)];
+  wchar_t capturedPlatformName[ArraySize(BiosPlatformText)];
+  CopyUtf8AsWide(machine.biosVersion, capturedVersion, ArraySize(capturedVersion));
+  CopyUtf8AsWide(givenPlatformName, capturedPlatformName, ArraySize(capturedPlatformName));
+  pairs_[number].verdict = &verdicts_.Decide(capturedVersion, capturedPlatformName);
   if (keepNames_) names_.emplace_back();
   return number;
 }
