@@ -8,46 +8,47 @@
 # index, cannot follow. So an index that fails is named and passed over, and
 # a failed install is tried once more without the suites whose indexes
 # failed.
+#
+# Where the kernel cannot run i386 code, 32-bit Wine runs through qemu-user,
+# and only qemu-user 10 runs it in seconds: it comes from the backports
+# suite, through a sources entry of the project's own (backports give
+# nothing unless asked by name). Where that suite cannot be had, bookworm's
+# qemu-user-static 7.2 serves, at about a minute a Wine run.
 set -euo pipefail
+source "$(dirname "$0")/i386-lib.sh"
 packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev
           clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
-          wine wine32:i386 wine64 qemu-user-static osslsigncode openssl python3 file
+          wine wine32:i386 wine64 osslsigncode openssl python3 file
           chromium fonts-dejavu-core mawk time parallel)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||
     missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "installing: ${missing[*]}"
+if [ ${#missing[@]} -eq 0 ] && { ! kernel_needs_qemu || qemu_user_10_installed; }; then
+  exit 0
+fi
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-install() {
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@" "${missing[@]}"
+
+# update: apt-get update, naming each index that failed to download;
+# "URI suite" of each such suite goes to $work/failed.
+update() {
+  apt-get update -q 2>&1 | tee "$work/update.log" || true
+  # "E: Failed to fetch http://host/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz ..."
+  sed -n 's|^[EW]: Failed to fetch \([^ ]*\)/dists/\([^/ ]*\)/.*|\1 \2|p' "$work/update.log" |
+    sort -u >"$work/failed"
+  while read -r uri suite; do
+    echo "install-deps: the index of $suite at $uri failed to download (apt goes on with what it has of it)"
+  done <"$work/failed"
 }
-
-apt-get update -q 2>&1 | tee "$work/update.log" || true
-# "URI suite" of each suite with an index that failed:
-# "E: Failed to fetch http://host/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz ..."
-sed -n 's|^[EW]: Failed to fetch \([^ ]*\)/dists/\([^/ ]*\)/.*|\1 \2|p' "$work/update.log" | sort -u >"$work/failed"
-while read -r uri suite; do
-  echo "install-deps: the index of $suite at $uri failed to download (apt goes on with what it has of it)"
-done <"$work/failed"
-
-install && exit 0
-if [ ! -s "$work/failed" ]; then
-  echo "install-deps: the packages could not be installed (apt's error above); try again later, or run apt-get update to see why"
-  exit 1
-fi
 
 # The same sources, less the suites whose indexes failed: a one-line entry
 # of such a suite is left out, and the suite is taken from a deb822 entry's
 # "Suites:".
-eval "$(apt-config shell sourcelist Dir::Etc::sourcelist/f sourceparts Dir::Etc::sourceparts/d)"
-mkdir "$work/sources.list.d"
 drop_failed() {
   awk -v failed="$work/failed" '
     function bare(uri) { sub(/\/+$/, "", uri); return uri }
@@ -81,15 +82,66 @@ drop_failed() {
     { print }
     END { flush() }' "$1"
 }
-[ -f "$sourcelist" ] && drop_failed "$sourcelist" >"$work/sources.list"
-for file in "$sourceparts"/*.list "$sourceparts"/*.sources; do
-  [ -f "$file" ] && drop_failed "$file" >"$work/sources.list.d/${file##*/}"
-done
-left_out=$(awk '{ printf "%s%s", (NR > 1 ? ", " : ""), $2 }' "$work/failed")
-echo "install-deps: trying once more without $left_out, whose index failed to download"
-if install -o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts="$work/sources.list.d"; then
-  echo "install-deps: installed without $left_out"
+without_failed() {
+  [ -d "$work/sources.list.d" ] && return
+  eval "$(apt-config shell sourcelist Dir::Etc::sourcelist/f sourceparts Dir::Etc::sourceparts/d)"
+  mkdir "$work/sources.list.d"
+  [ -f "$sourcelist" ] && drop_failed "$sourcelist" >"$work/sources.list"
+  for file in "$sourceparts"/*.list "$sourceparts"/*.sources; do
+    [ -f "$file" ] && drop_failed "$file" >"$work/sources.list.d/${file##*/}"
+  done
+}
+
+# install [APT-OPTIONS...] PACKAGE...: installs them; where that fails and
+# indexes failed to download, tries once more without those suites.
+install() {
+  local apt=(apt-get install -y -q --no-install-recommends)
+  DEBIAN_FRONTEND=noninteractive "${apt[@]}" "$@" && return 0
+  if [ ! -s "$work/failed" ]; then
+    echo "install-deps: the packages could not be installed (apt's error above); try again later, or run apt-get update to see why"
+    return 1
+  fi
+  without_failed
+  local left_out
+  left_out=$(awk '{ printf "%s%s", (NR > 1 ? ", " : ""), $2 }' "$work/failed")
+  echo "install-deps: trying once more without $left_out, whose index failed to download"
+  if DEBIAN_FRONTEND=noninteractive "${apt[@]}" -o Dir::Etc::sourcelist="$work/sources.list" \
+       -o Dir::Etc::sourceparts="$work/sources.list.d" "$@"; then
+    echo "install-deps: installed without $left_out"
+    return 0
+  fi
+  echo "install-deps: the packages could not be installed, with or without $left_out (apt's error above); where a mirror is mid-sync, try again in an hour"
+  return 1
+}
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  update
+  install "${missing[@]}"
+fi
+
+# Only now, with libc6:i386 installed, can the loader tell whether the
+# kernel runs i386 code.
+if ! kernel_needs_qemu || qemu_user_10_installed; then
   exit 0
 fi
-echo "install-deps: the packages could not be installed, with or without $left_out (apt's error above); where a mirror is mid-sync, try again in an hour"
-exit 1
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+backports=$codename-backports
+if [ -z "$(apt-get indextargets --format '$(REPO_URI)' "Release: $backports")" ]; then
+  # The backports suite lives beside the release's own, on the same mirror.
+  uri=$(apt-get indextargets --format '$(REPO_URI)' "Release: $codename" 'Created-By: Packages' | head -n 1)
+  echo "install-deps: adding $backports from $uri, for qemu-user 10"
+  {
+    printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\n' "$uri" "$backports"
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    if [ -f "$keyring" ]; then printf 'Signed-By: %s\n' "$keyring"; fi
+  } >"/etc/apt/sources.list.d/thermalmap-$backports.sources"
+fi
+echo "installing: qemu-user from $backports"
+rm -rf "$work/sources.list.d"  # the failed suites will be this update's
+update
+if install -t "$backports" qemu-user; then
+  exit 0
+fi
+echo "install-deps: qemu-user 10 could not be had from $backports; Wine runs through qemu-user-static 7.2, about a minute a run"
+install qemu-user-static
