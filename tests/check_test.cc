@@ -359,7 +359,7 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
             1);
   EXPECT_EQ(Fake().profileReads, onePair);
   EXPECT_NE(json.find("\"summary\":{\"machines\":6,\"folders\":[{\"folder\":\"C:\\\\Kit\\\\ABC12\",\"machines\":3},"
-                      "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1}"),
+                      "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1,\"passed_over\":0}"),
             std::string::npos)
       << json;
   EXPECT_NE(json.find("{\"name\":\"d-broken.txt\",\"error\":"), std::string::npos);
@@ -430,8 +430,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExportCase{"NamedColumns", "host,fw,model\nPC1,XYZ9.01,Morlane\nPC2\n",
                    {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
                    "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,\n"
-                   "PC2,,,,,,,,,,,line 3 of standard input lacks its cells\n",
-                   "{\"name\":\"PC2\",\"error\":\"line 3 of standard input lacks its cells\"}"}),
+                   "PC2,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
+                   "{\"name\":\"PC2\",\"error\":\"line 3 of standard input has 1 cell; its header names 3\"}"}),
     CaseName());
 
 struct ChangeCase {

@@ -271,6 +271,10 @@ bool WriteFile(void* handle, const void* data, uint32_t size) {
   return count == size;
 }
 
+FileType GetFileType(void*) { return FileType::kDisk; }
+
+std::string LastErrorText() { return "the stand-in's error"; }
+
 bool GetFileSizeEx(void* handle, uint64_t& size) {
   auto file = Fake().files.find(static_cast<OpenFile*>(handle)->path);
   if (file == Fake().files.end()) return false;
@@ -285,7 +289,7 @@ void CloseHandle(void* handle) {
   --Fake().openFiles;
 }
 
-void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   // Only "FOLDER\\*" is listed: the files and folders right inside it.
   std::wstring folder(pattern);
   if (folder.size() < 2 || folder.compare(folder.size() - 2, 2, L"\\*") != 0) return nullptr;
@@ -299,18 +303,18 @@ void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, b
     if (entries->empty() || entries->back() != entry) entries->push_back(entry);
   }
   ++Fake().openFiles;
-  if (!FindNextFileW(entries, name, capacity, isFolder)) {
+  if (!FindNextFileW(entries, name, capacity, kind)) {
     FindClose(entries);
     return nullptr;
   }
   return entries;
 }
 
-bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   auto* entries = static_cast<std::vector<std::pair<std::wstring, bool>>*>(listing);
   if (entries->empty()) return false;
   CopyCut(entries->front().first, name, capacity);
-  isFolder = entries->front().second;
+  kind = entries->front().second ? EntryKind::kFolder : EntryKind::kFile;
   entries->erase(entries->begin());
   return true;
 }

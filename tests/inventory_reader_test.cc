@@ -22,8 +22,8 @@ std::string Utf16(const std::u16string& text, bool little) {
 // without its cells ("!line N cut" past the limit); the header's state when
 // it has no BIOS version column.
 std::vector<std::string> Read(const std::string& bytes, const InventoryColumns& columns, size_t piece,
-                              size_t longestRecord = kLongestInventoryRow) {
-  Pieces pieces{&bytes, 0, piece};
+                              size_t longestRecord = kLongestInventoryRow, size_t failAt = SIZE_MAX) {
+  Pieces pieces{&bytes, 0, piece, failAt};
   InventoryReader reader(ReadPieces, &pieces, longestRecord);
   switch (reader.ReadHeader(columns)) {
     case InventoryHeader::kRead: break;
@@ -39,6 +39,7 @@ std::vector<std::string> Read(const std::string& bytes, const InventoryColumns& 
                                       std::string(row.cells[kPlatformNameColumn])
                                 : "!line " + std::to_string(row.line) + (row.tooLong ? " cut" : ""));
   }
+  if (reader.ReadFailed()) rows.push_back("failed at line " + std::to_string(reader.Line()));
   return rows;
 }
 
@@ -48,6 +49,7 @@ struct ReaderCase {
   InventoryColumns columns;
   std::vector<std::string> rows;
   size_t longestRecord = kLongestInventoryRow;
+  size_t failAt = SIZE_MAX;
 };
 
 void PrintTo(const ReaderCase& c, std::ostream* os) { *os << c.name; }
@@ -59,8 +61,8 @@ const char kGreatWall[] = "\xE9\x95\xBF\xE5\x9F\x8E";  // the Great Wall, in UTF
 // Whole, and a byte at a time: a row never depends on where reads end.
 TEST_P(InventoryReaderTest, ReadsTheRowsAsGiven) {
   const ReaderCase& c = GetParam();
-  EXPECT_EQ(Read(c.bytes, c.columns, SIZE_MAX, c.longestRecord), c.rows);
-  EXPECT_EQ(Read(c.bytes, c.columns, 1, c.longestRecord), c.rows);
+  EXPECT_EQ(Read(c.bytes, c.columns, SIZE_MAX, c.longestRecord, c.failAt), c.rows);
+  EXPECT_EQ(Read(c.bytes, c.columns, 1, c.longestRecord, c.failAt), c.rows);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -75,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"PSComputerName\",\"SMBIOSBIOSVersion\"\r\n\"PC1\",\"N22ET52W (1.29 )\"\r\n\"PC2\",\"3.0c\"",
                    {}, {"no platform column", "PC1|N22ET52W (1.29 )|", "PC2|3.0c|"}},
         ReaderCase{"HeaderCaseAndBlanks", "Name, BIOS_Version ,PLATFORM_NAME\nPC1,A.1,P\n", {}, {"PC1|A.1|P"}},
-        ReaderCase{"NamedColumns", "host,fw,model,bios_version\nPC1,A.1,P,other\n", {"FW", "model"},
+        ReaderCase{"NamedColumns", "host,fw,model,bios_version\nPC1,A.1,P,other\n", {"FW", "model", "", ""},
                    {"PC1|A.1|P"}},
         ReaderCase{"NoBiosVersionColumn", "name,version\nPC1,A.1\n", {}, {"no header"}},
         ReaderCase{"Utf8ByteOrderMark", "\xEF\xBB\xBFname,bios_version,platform_name\nPC1,A.1,P\n", {},
@@ -96,6 +98,22 @@ INSTANTIATE_TEST_SUITE_P(
                    {"PC1|A.1|P", "PC2|B|Q"}},
         ReaderCase{"TooFewCells", "name,bios_version,platform_name\nPC1,A.1\n\"x\ny\",B,C\nPC3\n", {},
                    {"!line 2", "x\ny|B|C", "!line 5"}},
+        // A quote inside a cell is a character of it; only a cell's first
+        // opens quotes, so no row ever swallows the next.
+        ReaderCase{"StrayQuoteInCell",
+                   "name,bios_version,platform_name\npc-1,A.1,Board \"X\npc-2,B.1,P\"Q\"\n\"pc-3\"x\"y,C.1,P\n", {},
+                   {"pc-1|A.1|Board \"X", "pc-2|B.1|P\"Q\"", "pc-3x\"y|C.1|P"}},
+        // A copy cut before its hash cells, under hash columns named in the
+        // header, is short of them.
+        ReaderCase{"ShortOfHashCells",
+                   "name,bios_version,platform_name,AC_Hash,DC_Hash\nm1,A.1,P,aa,bb\nm2,A.1,P,,\nm3,A.1,P,\n",
+                   {"", "", "ac_hash", "DC_HASH"}, {"m1|A.1|P", "m2|A.1|P", "!line 4"}},
+        ReaderCase{"RepeatedHeaderPassedOver",
+                   "name,bios_version,platform_name\nPC1,A.1,P\nname,bios_version,platform_name\nPC2,B,Q\n", {},
+                   {"PC1|A.1|P", "PC2|B|Q"}},
+        // A failed read ends the export without the row it cut.
+        ReaderCase{"ReadFailsPartWay", "name,bios_version,platform_name\nPC1,A.1,P\nPC2,B.1,Q\n", {},
+                   {"PC1|A.1|P", "failed at line 3"}, kLongestInventoryRow, 48},
         ReaderCase{"CutInsideQuotes", "name,bios_version,platform_name\nPC1,\"A.1,P\n", {}, {"!line 2"}},
         // Past the limit a record gives no cells, though cells follow the cut.
         ReaderCase{"LongHeader", "bios_version," + std::string(40, 'a') + ",a,b\nB1,x,y,z\n", {},

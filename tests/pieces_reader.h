@@ -4,18 +4,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cstdint>
 #include <string>
+
+#include "fleet/inventory_reader.h"
 
 struct Pieces {
   const std::string* bytes;
   size_t at;
   size_t piece;
+  size_t failAt = SIZE_MAX;  // a read that reaches this byte fails, as a disk's can
 };
 
 // The reader's read callback over a `Pieces`: at most `piece` bytes a call.
 inline size_t ReadPieces(void* context, char* buffer, size_t size) {
   auto* pieces = static_cast<Pieces*>(context);
-  size_t count = std::min({size, pieces->piece, pieces->bytes->size() - pieces->at});
+  if (pieces->at >= pieces->failAt) return kInventoryReadFailed;
+  size_t count = std::min({size, pieces->piece, pieces->bytes->size() - pieces->at, pieces->failAt - pieces->at});
   std::memcpy(buffer, pieces->bytes->data() + pieces->at, count);
   pieces->at += count;
   return count;

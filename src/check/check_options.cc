@@ -27,9 +27,10 @@ std::string CheckUsage() {
          "                   with a bios_version or SMBIOSBIOSVersion column and a\n"
          "                   platform_name column; - reads one from standard input); may\n"
          "                   be given again\n"
-         "  --column bios_version=NAME, --column platform_name=NAME\n"
-         "                   the inventory's column that holds the BIOS version, or the\n"
-         "                   platform name\n"
+         "  --column bios_version=NAME, --column platform_name=NAME,\n"
+         "  --column ac_sha256=NAME, --column dc_sha256=NAME\n"
+         "                   the inventory's column that holds the BIOS version, the\n"
+         "                   platform name, or an installed map's SHA-256\n"
          "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
          "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
          "                   (one page that shows the machines per folder)\n"
@@ -101,11 +102,14 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     } else if (isColumn) {
       std::string column = Utf8FromWide(text);
       size_t equals = column.find('=');
-      std::string* name = column.compare(0, equals, "bios_version") == 0    ? &options.biosVersionColumn
-                          : column.compare(0, equals, "platform_name") == 0 ? &options.platformNameColumn
-                                                                            : nullptr;
+      std::string key = column.substr(0, equals);
+      std::string* name = key == "bios_version"    ? &options.biosVersionColumn
+                          : key == "platform_name" ? &options.platformNameColumn
+                          : key == "ac_sha256"     ? &options.acSha256Column
+                          : key == "dc_sha256"     ? &options.dcSha256Column
+                                                   : nullptr;
       if (equals == std::string::npos || name == nullptr || equals + 1 == column.size()) {
-        error = "--column takes bios_version=NAME or platform_name=NAME";
+        error = "--column takes bios_version=NAME, platform_name=NAME, ac_sha256=NAME or dc_sha256=NAME";
         return 3;
       }
       if (!name->empty()) {
@@ -135,7 +139,8 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     error = "--no-header goes with --format csv";
     return 3;
   }
-  bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty();
+  bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty() ||
+                     !options.acSha256Column.empty() || !options.dcSha256Column.empty();
   if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKit.empty() ||
                                 formatGiven || columnGiven)) {
     error = "--dump stands alone";

@@ -12,6 +12,8 @@ struct CheckOptions {
   std::vector<std::wstring> firmware;  // none: this machine's table; "-" standard input
   std::string biosVersionColumn;       // an inventory's column names (UTF-8); empty: the usual ones
   std::string platformNameColumn;
+  std::string acSha256Column;
+  std::string dcSha256Column;
   std::wstring dump;                   // non-empty: write this machine's table there and stop
   OutputFormat format = OutputFormat::kText;
   bool csvHeader = true;  // false: CSV rows only, as for each chunk of an export after the first

@@ -36,14 +36,16 @@ std::string PlaceText(const KitMapPlace& place, const KitSnapshot& kit) {
          Wide(place.folder + separator + kThermalMapFiles[place.map].name);
 }
 
-// "; installed: STATE (SHA-256 HEX)" for a map of this machine; nothing for
+// "; installed: STATE (SHA-256 HEX)" for a map of this machine, with why it
+// cannot be read (`why`) where it cannot; nothing for
 // a firmware file.
-std::string InstalledText(const InstalledMap& map, const KitSnapshot& kit) {
+std::string InstalledText(const InstalledMap& map, const KitSnapshot& kit, const std::string& why) {
   const char* state = InstalledStateName(map.state);
   if (state == nullptr) return "";
   std::string text = std::string("; installed: ") + state;
   if (map.other != nullptr) text += ", " + PlaceText(*map.other, kit);
   if (map.hashed) text += " (SHA-256 " + HexOf(map.hash) + ")";
+  if (!why.empty()) text += " (" + why + ")";
   return text;
 }
 
@@ -137,7 +139,7 @@ std::string MachineCheckText(const MachineCheck& check) {
     const MapSource& map = (*decision.maps)[i];
     text += "  " + Wide(kThermalMapFiles[i].name) + ": ";
     text += map.source.empty() ? "no source" : Wide(map.source) + (map.exists ? " exists" : " is missing");
-    text += InstalledText(check.installed[i], kit) + "\n";
+    text += InstalledText(check.installed[i], kit, check.unreadable[i]) + "\n";
   }
   text += "  The installer " + InstallerAction(kit, decision, check.installed, false) + "\n";
   if (check.baselineKit != nullptr) {

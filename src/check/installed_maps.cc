@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/utf8.h"
 #include "install/deploy.h"
 #include "platform/platform.h"
 
@@ -22,6 +23,7 @@ const char* InstalledStateName(InstalledState state) {
     case InstalledState::kOtherMap: return "other map";
     case InstalledState::kDiffers: return "differs";
     case InstalledState::kNotInstalled: return "not installed";
+    case InstalledState::kUnreadable: return "unreadable";
     case InstalledState::kNotChecked: break;
   }
   return nullptr;
@@ -50,9 +52,10 @@ const KitMapPlace* KitMapIndex::Find(const MapHash& hash) const {
   return found == places_.end() ? nullptr : &found->second;
 }
 
-InstalledMap JudgeInstalledMap(int map, const MapHash* installed, const KitDecision* decision,
+InstalledMap JudgeInstalledMap(int map, const MapHash* installed, bool unreadable, const KitDecision* decision,
                                const KitDecision* baseline, const KitMapIndex& index) {
-  InstalledMap judged{InstalledState::kNotInstalled, installed != nullptr, {}, nullptr};
+  InstalledMap judged{unreadable ? InstalledState::kUnreadable : InstalledState::kNotInstalled, installed != nullptr,
+                      {}, nullptr};
   if (installed == nullptr) return judged;
   judged.hash = *installed;
   const MapHash* inPlace = KitMap(decision, map);
@@ -68,12 +71,24 @@ InstalledMap JudgeInstalledMap(int map, const MapHash* installed, const KitDecis
   return judged;
 }
 
-void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes) {
+void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes,
+                       std::array<std::string, 2>& unreadable) {
   bool redirectionOff = platform::Wow64EnableWow64FsRedirection(false);
   for (int i = 0; i < 2; ++i) {
-    void* file = platform::CreateFileW(kThermalMapFiles[i].target, platform::FileAccess::kReadExisting);
+    const wchar_t* target = kThermalMapFiles[i].target;
+    void* file = platform::CreateFileW(target, platform::FileAccess::kReadExisting);
+    // Only a map that is not there at all is "not installed".
+    std::string why = file == nullptr ? platform::LastErrorText() : "";
     installed[i] = file != nullptr && HashOpenFile(file, hashes[i]);
+    if (file != nullptr && !installed[i]) why = platform::LastErrorText();
     if (file != nullptr) platform::CloseHandle(file);
+    uint32_t attributes = platform::GetFileAttributesW(target);
+    if (file == nullptr && attributes != platform::kInvalidFileAttributes &&
+        (attributes & platform::kFileAttributeDirectory) != 0) {
+      why = "a folder, not a file";
+    }
+    bool there = attributes != platform::kInvalidFileAttributes;
+    unreadable[i] = !installed[i] && there ? Utf8FromWide(kThermalMapFiles[i].name) + " cannot be read: " + why : "";
   }
   if (redirectionOff) platform::Wow64EnableWow64FsRedirection(true);
 }

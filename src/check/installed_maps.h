@@ -13,13 +13,15 @@
 // the machine ("in place"), the map of the folder the baseline kit gives it
 // ("baseline": it still has the old release), any other map of either kit
 // ("other map": another platform's, or AC and DC swapped), none of them
-// ("differs"), or not there ("not installed"). kNotChecked: the machine
-// tells nothing of it (a firmware file, or Linux).
-enum class InstalledState { kNotChecked, kInPlace, kBaseline, kOtherMap, kDiffers, kNotInstalled };
-constexpr size_t kInstalledStates = 6;
+// ("differs"), or not there ("not installed"); or there, but it cannot be
+// read ("unreadable": a lock, a denial, a folder of its name), which says
+// nothing of what it holds. kNotChecked: the machine tells nothing of it (a
+// firmware file, or Linux).
+enum class InstalledState { kNotChecked, kInPlace, kBaseline, kOtherMap, kDiffers, kNotInstalled, kUnreadable };
+constexpr size_t kInstalledStates = 7;
 
-// "in place", "baseline", "other map", "differs", "not installed"; null for
-// kNotChecked.
+// "in place", "baseline", "other map", "differs", "not installed",
+// "unreadable"; null for kNotChecked.
 const char* InstalledStateName(InstalledState state);
 
 // A map of a kit: the kit, its folder as the entry names it, and which map
@@ -61,14 +63,18 @@ class KitMapIndex {
 };
 
 // Map `map` of a machine whose installed file has hash `installed` (null:
-// not there), judged for the folder `decision` gives it (null: none that is
-// known) and the one `baseline` gives it (null without a baseline kit).
-InstalledMap JudgeInstalledMap(int map, const MapHash* installed, const KitDecision* decision,
+// not there, or `unreadable`), judged for the folder `decision` gives it
+// (null: none that is known) and the one `baseline` gives it (null without a
+// baseline kit).
+InstalledMap JudgeInstalledMap(int map, const MapHash* installed, bool unreadable, const KitDecision* decision,
                                const KitDecision* baseline, const KitMapIndex& index);
 
-// The hashes of this machine's installed maps, read with redirection off as
-// the installer writes them; `installed[i]` false where map i is not there.
-void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes);
+// This machine's installed maps, read with redirection off as the installer
+// writes them: `installed[i]` where map i was hashed into `hashes[i]`;
+// `unreadable[i]` why map i is there but cannot be read (empty: it could, or
+// it is not there).
+void HashInstalledMaps(std::array<bool, 2>& installed, std::array<MapHash, 2>& hashes,
+                       std::array<std::string, 2>& unreadable);
 
 // The name of `folder` in `kit`, as its entry names it ("." for the kit
 // folder itself); empty without a folder.

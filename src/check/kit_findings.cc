@@ -103,7 +103,7 @@ void CheckEntry(const KeyLine& key, int tableType, std::vector<std::wstring>& na
     }
     // The installer's own open and check: a map whose file lies outside the
     // kit is never installed.
-    void* file = platform::CreateFileW(source, platform::FileAccess::kReadUnchanging);
+    void* file = platform::CreateFileW(source, platform::FileAccess::kReadExisting);
     if (file == nullptr) continue;
     if (!ThermalMapSourceInKit(file)) {
       std::string message = where;
@@ -197,13 +197,13 @@ void CheckUnlistedFolders(const std::vector<std::wstring>& named, std::vector<Ki
   BuildPathBesideProgram(pattern, L"*");
   if (pattern[0] == L'\0') return;
   wchar_t name[kPathCapacity];
-  bool isFolder = false;
-  void* listing = platform::FindFirstFileW(pattern, name, kPathCapacity, isFolder);
+  platform::EntryKind kind = platform::EntryKind::kOther;
+  void* listing = platform::FindFirstFileW(pattern, name, kPathCapacity, kind);
   if (listing == nullptr) return;
   std::vector<std::wstring> unlisted;
   do {
     std::wstring folder = name;
-    if (!isFolder || folder == L"." || folder == L".." ||
+    if (kind != platform::EntryKind::kFolder || folder == L"." || folder == L".." ||
         std::find(named.begin(), named.end(), Lower(folder)) != named.end()) {
       continue;
     }
@@ -215,7 +215,7 @@ void CheckUnlistedFolders(const std::vector<std::wstring>& named, std::vector<Ki
       holdsMap |= BuildThermalMapSourceName(source, kPathCapacity, dir, map) && IsFile(source);
     }
     if (holdsMap) unlisted.push_back(folder);
-  } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
+  } while (platform::FindNextFileW(listing, name, kPathCapacity, kind));
   platform::FindClose(listing);
   std::sort(unlisted.begin(), unlisted.end());
   std::transform(unlisted.begin(), unlisted.end(), std::back_inserter(findings),

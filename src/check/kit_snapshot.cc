@@ -37,7 +37,7 @@ WalkStep NoteEntry(uint32_t key, const wchar_t* entry, void* entries) {
 // the hash of what it would copy from that open file: a map it cannot read
 // it cannot install either.
 void ReadAsInstalled(MapSource& map) {
-  void* file = platform::CreateFileW(map.source.c_str(), platform::FileAccess::kReadUnchanging);
+  void* file = platform::CreateFileW(map.source.c_str(), platform::FileAccess::kReadExisting);
   if (file == nullptr) return;
   map.inKit = ThermalMapSourceInKit(file) == 1 && HashOpenFile(file, map.hash);
   platform::CloseHandle(file);

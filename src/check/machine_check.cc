@@ -86,9 +86,10 @@ void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, 
   if (onThisMachine) {
     std::array<bool, 2> installed{};
     std::array<MapHash, 2> hashes{};
-    HashInstalledMaps(installed, hashes);
+    HashInstalledMaps(installed, hashes, check.unreadable);
     for (int i = 0; i < 2; ++i) {
-      check.installed[i] = JudgeInstalledMap(i, installed[i] ? &hashes[i] : nullptr, &check.decision,
+      check.installed[i] = JudgeInstalledMap(i, installed[i] ? &hashes[i] : nullptr, !check.unreadable[i].empty(),
+                                             &check.decision,
                                              baseline != nullptr ? &check.baseline : nullptr, *kitMaps);
     }
   }

@@ -23,6 +23,7 @@ struct MachineCheck {
   const KitSnapshot* baselineKit;  // null unless the kit is compared with one it replaces
   KitDecision baseline;            // the baseline kit's decision
   std::array<InstalledMap, 2> installed;  // kNotChecked for a firmware file
+  std::array<std::string, 2> unreadable;  // why an installed map that is there cannot be read
   std::vector<KitFinding> findings;
   int exitStatus;
 };

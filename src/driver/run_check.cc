@@ -115,7 +115,7 @@ int RunCheck(wchar_t** argv) {
   KitSnapshot kit;
   if (ReadKit(L"--kit", options.kit, kit) != 0) return 3;
 
-  InventoryColumns columns{options.biosVersionColumn, options.platformNameColumn};
+  InventoryColumns columns = ColumnsOf(options);
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
                options.format == OutputFormat::kHtml ||
                (options.firmware.size() == 1 &&

@@ -43,7 +43,13 @@ class CsvWriter : public FleetWriter {
     }
     if (machine.reportsInstalled) {
       PutInstalled(judgement.installed);
-      Put(",\n");
+      PutChar(',');
+      // This machine's maps that are there but cannot be read, and why.
+      if (machine.unreadable != nullptr) {
+        const std::array<std::string, 2>& why = *machine.unreadable;
+        PutField(why[0] + (why[0].empty() || why[1].empty() ? "" : "; ") + why[1], false);
+      }
+      PutChar('\n');
     } else {
       Put(",,,,,\n");
     }

@@ -27,6 +27,12 @@ size_t ReadStartBytes(void* context, char* buffer, size_t size) {
 FileStart ClassifyFile(const std::wstring& path, const InventoryColumns& columns, std::string& mistake) {
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
   if (file == nullptr) return FileStart::kOther;
+  // A stream (a pipe such as "<(...)") is read as an export, as standard
+  // input is: what is read of it here would be gone.
+  if (platform::GetFileType(file) == platform::FileType::kStream) {
+    platform::CloseHandle(file);
+    return FileStart::kExport;
+  }
   std::string start;
   uint64_t size = 0;
   bool read = platform::GetFileSizeEx(file, size) && AppendFileBytes(file, start, kStartBytes);

@@ -82,7 +82,7 @@ void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgemen
   for (int i = 0; i < 2; ++i) {
     judgement.installed[i] =
         JudgeInstalledMap(i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
-                          match != nullptr ? &match->decision : nullptr,
+                          machine.unreadable != nullptr && !(*machine.unreadable)[i].empty(), match != nullptr ? &match->decision : nullptr,
                           baselineMatch != nullptr ? &baselineMatch->decision : nullptr, *kitMaps_);
     ++installed_[i][static_cast<size_t>(judgement.installed[i].state)];
   }
@@ -128,6 +128,7 @@ FleetSummary FleetJudge::Summary() const {
   summary.installed = installed_;
   summary.allInPlace = allInPlace_;
   summary.unreadable = unreadable_;
+  summary.passedOver = passedOver_;
   summary.machines = unreadable_;
   summary.allGetBothMaps = allGetBothMaps_;
   for (size_t number = 0; number < pairs_.size(); ++number) {

@@ -83,6 +83,7 @@ struct FleetSummary {
   uint64_t noMatch = 0;
   uint64_t undecided = 0;
   uint64_t unreadable = 0;
+  uint64_t passedOver = 0;     // folder entries that are no files to read: no machines
   bool allGetBothMaps = true;  // every machine gets a folder with both maps
   // With a baseline kit: the machines of each change, and the moves.
   std::map<std::string, uint64_t> changes;
@@ -104,6 +105,9 @@ class FleetJudge {
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
+
+  // Counts a folder's entry that was passed over: it is no machine.
+  void PassOver() { ++passedOver_; }
 
   // The counts of the machines judged so far.
   FleetSummary Summary() const;
@@ -156,6 +160,7 @@ class FleetJudge {
   std::string heldToken_;  // reused from machine to machine
   std::string heldPlatformName_;
   uint64_t unreadable_ = 0;
+  uint64_t passedOver_ = 0;
   bool allGetBothMaps_ = true;
   uint64_t reportingInstalled_ = 0;
   std::array<std::array<uint64_t, kInstalledStates>, 2> installed_{};

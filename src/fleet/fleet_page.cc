@@ -29,7 +29,7 @@ constexpr char kStyle[] =
     ".folder{fill:#2f6db5}.nomatch{fill:#c77700}.undecided{fill:#8e5bb5}.unreadable{fill:#777}"
     ".unchanged{fill:#1b7a3a}.added{fill:#2f6db5}.removed{fill:#b3261e}.changed{fill:#c77700}"
     ".inplace{fill:#1b7a3a}.baseline{fill:#c77700}.othermap{fill:#b3261e}.differs{fill:#8e5bb5}"
-    ".notinstalled{fill:#777}"
+    ".notinstalled{fill:#777}.unreadablemap{fill:#444}"
     ".finding{margin:.3rem 0;padding:.3rem .6rem;border-left:.3rem solid}"
     ".finding.error{border-color:#b3261e;background:#fbeaea}"
     ".finding.warning{border-color:#c77700;background:#fff4e0}"
@@ -74,6 +74,10 @@ std::string FolderBars(const FleetSummary& summary) {
                     "undecided"});
   }
   bars.push_back({L"unreadable", L"files that give no machine", summary.unreadable, "unreadable"});
+  if (summary.passedOver > 0) {
+    bars.push_back({L"passed over", L"folder entries that are no files to read, not judged", summary.passedOver,
+                    "unreadable"});
+  }
   return Bars(bars, summary.machines, "Machines per folder");
 }
 

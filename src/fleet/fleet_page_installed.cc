@@ -9,7 +9,7 @@ namespace {
 
 // The CSS class of each state's bars, by InstalledState.
 constexpr const char* kStateKinds[kInstalledStates] = {"", "inplace", "baseline", "othermap", "differs",
-                                                       "notinstalled"};
+                                                       "notinstalled", "unreadablemap"};
 
 // What was found of a map: its state, and which map it is when it is
 // another map of a kit.

@@ -55,9 +55,9 @@ size_t ReadFileBytes(void* context, char* buffer, size_t size) {
     return count;
   }
   uint32_t count = 0;
-  if (source->file == nullptr ||
-      !platform::ReadFile(source->file, buffer, static_cast<uint32_t>(std::min<size_t>(size, 1 << 20)), count)) {
-    return 0;
+  if (source->file == nullptr) return 0;
+  if (!platform::ReadFile(source->file, buffer, static_cast<uint32_t>(std::min<size_t>(size, 1 << 20)), count)) {
+    return kInventoryReadFailed;
   }
   return count;
 }
@@ -69,12 +69,13 @@ std::string FileName(const std::wstring& path) {
 
 void Give(FleetReading& reading) { reading.take(reading.machine, reading.context); }
 
-void GiveError(FleetReading& reading, std::string_view name, const std::string& error) {
+void GiveError(FleetReading& reading, std::string_view name, const std::string& error, bool passedOver = false) {
   reading.name = name;
   reading.error = error;
   reading.machine = FleetMachine{};
   reading.machine.name = reading.name;
   reading.machine.error = reading.error;
+  reading.machine.passedOver = passedOver;
   reading.machine.firmware = &reading.firmware;
   Give(reading);
 }
@@ -92,6 +93,12 @@ std::string ReadInstalledHashes(const InventoryRow& row, FleetMachine& machine) 
   return "";
 }
 
+// Where a failed read ended an export.
+std::string ReadFailure(const InventoryReader& reader) {
+  return "a read failed after byte " + std::to_string(reader.BytesRead()) + ", in line " +
+         std::to_string(reader.Line()) + ": the rows from there on are not judged";
+}
+
 // The rows of an export whose first bytes are reading.bytes, the rest in
 // `file` (null: none).
 void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
@@ -100,6 +107,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   reader.Start(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
   InventoryHeader header = reader.ReadHeader(*reading.columns);
+  if (reader.ReadFailed()) return GiveError(reading, name, ReadFailure(reader));
   if (header != InventoryHeader::kRead) return GiveError(reading, name, HeaderMistake(header, reader, *reading.columns));
   const std::string& platformColumn = reading.columns->platformName;
   if (!platformColumn.empty() && !reader.HasColumn(kPlatformNameColumn)) {
@@ -129,7 +137,9 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
       // A cut row has no cells, not even its name.
       std::string at = where();
       GiveError(reading, row.tooLong ? std::string_view(at) : row.name,
-                at + (row.tooLong ? " is longer than 1 MiB" : " lacks its cells"));
+                at + (row.tooLong ? " is longer than 1 MiB"
+                                  : " has " + std::to_string(row.cellCount) + (row.cellCount == 1 ? " cell" : " cells") +
+                                        "; its header names " + std::to_string(reader.HeaderNames().size())));
       continue;
     }
     // The checker's own row of a machine that could not be read keeps its error.
@@ -141,6 +151,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
     // a row costs a few hundred instructions, and clearing them showed.
     FleetMachine& machine = reading.machine;
     machine.error = {};
+    machine.unreadable = nullptr;
     // The checker's own row of a machine that cannot tell its maps (Linux)
     // leaves their states empty.
     machine.reportsInstalled = hashes && (!states || !row.cells[kAcInstalledColumn].empty() ||
@@ -162,6 +173,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
     machine.plainTexts = row.plain;
     Give(reading);
   }
+  if (reader.ReadFailed()) return GiveError(reading, name, ReadFailure(reader));
   if (!anyRow) GiveError(reading, name, "has a header and no rows");
 }
 
@@ -192,14 +204,17 @@ void ReadDump(FleetReading& reading, const std::wstring& path, const std::string
   Give(reading);
 }
 
-void ReadInputFile(FleetReading& reading, const std::wstring& path) {
+// Names an entry of a folder that is passed over, unopened or unread: it
+// gives no machine, but the run says so.
+void PassOver(FleetReading& reading, const std::wstring& path, const char* reason) {
+  GiveError(reading, FileName(path), std::string("passed over: ") + reason, true);
+}
+
+// The open file `file` on a disk, of `path`: an export or a firmware file.
+void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file) {
   reading.firmware = path;
-  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
   uint64_t size = 0;
-  if (file == nullptr || !platform::GetFileSizeEx(file, size)) {
-    if (file != nullptr) platform::CloseHandle(file);
-    return GiveError(reading, FileName(path), UnreadableReason(path));
-  }
+  if (!platform::GetFileSizeEx(file, size)) return GiveError(reading, FileName(path), "cannot be read");
   std::string& bytes = reading.bytes;
   bytes.clear();
   std::string mistake;
@@ -215,45 +230,108 @@ void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   } else {
     GiveError(reading, FileName(path), "cannot be read");
   }
+}
+
+// A file named as an input: on a disk, or a stream (a pipe such as
+// "<(...)"), which is read as an export, as standard input is.
+void ReadInputFile(FleetReading& reading, const std::wstring& path) {
+  reading.firmware = path;
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
+  if (platform::GetFileType(file) == platform::FileType::kStream) {
+    reading.bytes.clear();
+    ReadExport(reading, path, file);
+  } else {
+    ReadDiskFile(reading, path, file);
+  }
   platform::CloseHandle(file);
 }
 
-// The names of the files right inside `folder`, one after another in
-// `names`, each closed by a zero; returns where each starts, by name. A
-// folder of a million dumps costs its names and an offset each.
-std::vector<size_t> ListFiles(const std::wstring& folder, std::wstring& names) {
-  std::vector<size_t> starts;
+// The final path of the open `file`, every link resolved; empty when the
+// system gives none.
+std::wstring FinalPath(void* file) {
+  wchar_t final[kPathCapacity];
+  uint32_t length = platform::GetFinalPathNameByHandleW(file, final, kPathCapacity);
+  return std::wstring(final, length);
+}
+
+// Whether final path `path` lies inside the folder whose final path is
+// `folder`.
+bool LiesInside(const std::wstring& path, const std::wstring& folder) {
+  if (folder.empty() || path.size() <= folder.size()) return false;
+  bool separated = folder.back() == platform::kPathSeparator || path[folder.size()] == platform::kPathSeparator;
+  return separated && platform::CompareStringOrdinal(path.c_str(), folder.c_str(), static_cast<uint32_t>(folder.size()));
+}
+
+// An entry of a folder whose final path is `folder`: only a file on a disk
+// is opened, and one reached through a link only where it lies inside the
+// folder, so that nothing blocks the run and no file beyond the share is
+// read.
+void ReadFolderEntry(FleetReading& reading, const std::wstring& path, platform::EntryKind kind,
+                     const std::wstring& folder) {
+  reading.firmware = path;
+  if (kind == platform::EntryKind::kOther) {
+    return PassOver(reading, path, "not a regular file (a FIFO, a socket, a device, or a link to nothing)");
+  }
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
+  if (platform::GetFileType(file) != platform::FileType::kDisk) {
+    PassOver(reading, path, "not a regular file");
+  } else if (kind == platform::EntryKind::kLinkedFile && !LiesInside(FinalPath(file), folder)) {
+    PassOver(reading, path, "a link to a file outside the folder");
+  } else {
+    ReadDiskFile(reading, path, file);
+  }
+  platform::CloseHandle(file);
+}
+
+// A folder's entries that are no folders: their names one after another in
+// `names`, each closed by a zero, and where each starts with its kind, by
+// name. A folder of a million dumps costs its names and an offset each.
+struct FolderEntries {
+  std::wstring names;
+  std::vector<std::pair<size_t, platform::EntryKind>> starts;
+};
+
+void ListFiles(const std::wstring& folder, FolderEntries& entries) {
   wchar_t name[kPathCapacity];
-  bool isFolder = false;
+  platform::EntryKind kind = platform::EntryKind::kOther;
   void* listing = platform::FindFirstFileW((folder + platform::kPathSeparator + L"*").c_str(), name,
-                                           kPathCapacity, isFolder);
-  if (listing == nullptr) return starts;
+                                           kPathCapacity, kind);
+  if (listing == nullptr) return;
   do {
-    if (isFolder) continue;
-    starts.push_back(names.size());
-    names += name;
-    names += L'\0';
-  } while (platform::FindNextFileW(listing, name, kPathCapacity, isFolder));
+    if (kind == platform::EntryKind::kFolder) continue;
+    entries.starts.emplace_back(entries.names.size(), kind);
+    entries.names += name;
+    entries.names += L'\0';
+  } while (platform::FindNextFileW(listing, name, kPathCapacity, kind));
   platform::FindClose(listing);
-  std::sort(starts.begin(), starts.end(),
-            [&names](size_t a, size_t b) { return std::wcscmp(names.data() + a, names.data() + b) < 0; });
-  return starts;
+  const std::wstring& names = entries.names;
+  std::sort(entries.starts.begin(), entries.starts.end(), [&names](const auto& a, const auto& b) {
+    return std::wcscmp(names.data() + a.first, names.data() + b.first) < 0;
+  });
 }
 
 void ReadFolder(FleetReading& reading, const std::wstring& folder) {
-  std::wstring names;
-  std::vector<size_t> starts = ListFiles(folder, names);
-  if (starts.empty()) return GiveError(reading, Utf8FromWide(folder.c_str()), "a folder that holds no files");
-  bool progress = starts.size() > kProgressFrom && platform::StandardErrorIsConsole();
+  FolderEntries entries;
+  ListFiles(folder, entries);
+  if (entries.starts.empty()) return GiveError(reading, Utf8FromWide(folder.c_str()), "a folder that holds no files");
+  std::wstring folderPath;
+  if (void* opened = platform::CreateFileW(folder.c_str(), platform::FileAccess::kOpenFolder)) {
+    folderPath = FinalPath(opened);
+    platform::CloseHandle(opened);
+  }
+  size_t count = entries.starts.size();
+  bool progress = count > kProgressFrom && platform::StandardErrorIsConsole();
   std::wstring path;
-  for (size_t i = 0; i < starts.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     path.assign(folder);
     path += platform::kPathSeparator;
-    path += names.data() + starts[i];
-    ReadInputFile(reading, path);
-    if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, starts.size());
+    path += entries.names.data() + entries.starts[i].first;
+    ReadFolderEntry(reading, path, entries.starts[i].second, folderPath);
+    if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, count);
   }
-  if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", starts.size(), starts.size());
+  if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", count, count);
 }
 
 }  // namespace
@@ -266,8 +344,13 @@ void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& 
   reading.context = context;
   for (const std::wstring& input : inputs) {
     if (input == kStandardInput) {
+      void* in = platform::GetStdInputHandle();
+      if (in != nullptr && platform::GetFileType(in) == platform::FileType::kFolder) {
+        GiveError(reading, "standard input", "a folder: name the folder itself as an input");
+        continue;
+      }
       reading.bytes.clear();
-      ReadExport(reading, input, platform::GetStdInputHandle());
+      ReadExport(reading, input, in);
     } else if (IsFolder(input.c_str())) {
       ReadFolder(reading, input);
     } else {

@@ -30,6 +30,7 @@ inline MachineKind FirmwareMachineKind(bool hasPlatform) {
 struct FleetMachine {
   std::string_view name;          // the file's name, or the row's first cell
   std::string_view error;         // why the input gives no machine here, or empty
+  bool passedOver;                // with an error: a folder's entry that is no file to read
   const std::wstring* firmware;   // the file it comes from
   const char* format;             // the firmware file's format, or "inventory row"
   std::string_view biosVersion;   // as given, or as the firmware's strings read
@@ -41,6 +42,9 @@ struct FleetMachine {
   bool reportsInstalled;
   std::array<bool, 2> installed;
   std::array<MapHash, 2> installedHash;
+  // This machine's: why each installed map that is there cannot be read
+  // (empty: it could); null for a row or a file.
+  const std::array<std::string, 2>* unreadable;
   bool plainTexts;             // no text holds a comma, a quote or a line break
 };
 

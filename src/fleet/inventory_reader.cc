@@ -39,9 +39,11 @@ void InventoryReader::Start(InventoryBytes read, void* context) {
   decoder_ = TextDecoder();
   rawUsed_ = 0;
   rawEnded_ = false;
+  readFailed_ = false;
+  bytesRead_ = 0;
   text_.clear();
   textAt_ = 0;
-  state_ = State::kUnquoted;
+  state_ = State::kCellStart;
   skipLineFeed_ = false;
   line_ = 1;
   recordSize_ = 0;
@@ -51,11 +53,18 @@ void InventoryReader::Start(InventoryBytes read, void* context) {
 }
 
 bool InventoryReader::Decode() {
-  if (rawEnded_ && rawUsed_ == 0) return false;
+  if (readFailed_ || (rawEnded_ && rawUsed_ == 0)) return false;
   if (!rawEnded_) {
     size_t count = read_(context_, raw_.data() + rawUsed_, raw_.size() - rawUsed_);
+    if (count == kInventoryReadFailed) {
+      // What was read before stands; the record the failure cut is lost.
+      readFailed_ = true;
+      return false;
+    }
+    assert(count <= raw_.size() - rawUsed_);
     rawEnded_ = count == 0;
     rawUsed_ += count;
+    bytesRead_ += count;
   }
   text_.erase(0, textAt_);
   textAt_ = 0;
@@ -90,7 +99,7 @@ bool InventoryReader::ReadRecord() {
   cellEnds_.clear();
   recordCut_ = false;
   recordLine_ = line_;
-  state_ = State::kUnquoted;
+  state_ = State::kCellStart;
   recordPlain_ = ReadLineInPlace();
   if (recordPlain_) return true;
   bool read = ReadRecordCopied();
@@ -129,8 +138,8 @@ bool InventoryReader::ReadRecordCopied() {
     assert(textAt_ <= text_.size());
     if (textAt_ == text_.size()) {
       if (Decode()) continue;
-      // The export's end closes its last record.
-      if (!started) return false;
+      // The export's end closes its last record; a failed read does not.
+      if (!started || readFailed_) return false;
       EndCell();
       return true;
     }
@@ -163,6 +172,16 @@ bool InventoryReader::ReadRecordCopied() {
         continue;
       }
     }
+    if (state_ == State::kCellStart) {
+      // Only a cell's first character can open quotes: elsewhere a quote is
+      // part of the cell, so that a stray one never joins rows together.
+      state_ = State::kUnquoted;
+      if (text[textAt_] == '"') {
+        ++textAt_;
+        state_ = State::kQuoted;
+        continue;
+      }
+    }
     auto stop = static_cast<size_t>(FindCsvSpecial(text + textAt_, text + end) - text);
     if (stop > textAt_) {
       AppendToRecord(text + textAt_, stop - textAt_);
@@ -171,11 +190,12 @@ bool InventoryReader::ReadRecordCopied() {
     }
     char c = text[textAt_++];
     if (c == '"') {
-      state_ = State::kQuoted;
+      AppendToRecord(&c, 1);
     } else if (c == ',') {
       // Cells stay apart by their comma, as in a line read in place.
       EndCell();
       AppendToRecord(",", 1);
+      state_ = State::kCellStart;
     } else {
       ++line_;
       skipLineFeed_ = c == '\r';
@@ -217,24 +237,34 @@ InventoryHeader InventoryReader::ReadHeader(const InventoryColumns& columns) {
   columns_[kPlatformNameColumn] = column(columns.platformName.empty() ? kPlatformName : columns.platformName);
   columns_[kAcInstalledColumn] = column("ac_installed");
   columns_[kDcInstalledColumn] = column("dc_installed");
-  columns_[kAcSha256Column] = column("ac_sha256");
-  columns_[kDcSha256Column] = column("dc_sha256");
+  columns_[kAcSha256Column] = column(columns.acSha256.empty() ? "ac_sha256" : columns.acSha256);
+  columns_[kDcSha256Column] = column(columns.dcSha256.empty() ? "dc_sha256" : columns.dcSha256);
   columns_[kErrorColumn] = column("error");
+  int lastColumn = *std::max_element(columns_.begin(), columns_.end());
+  cellsNeeded_ = static_cast<size_t>(lastColumn) + 1;
   return HasColumn(kBiosVersionColumn) ? InventoryHeader::kRead : InventoryHeader::kNoBiosVersionColumn;
 }
 
+bool InventoryReader::RecordIsHeader() const {
+  if (cellEnds_.size() != headerNames_.size()) return false;
+  for (size_t i = 0; i < headerNames_.size(); ++i) {
+    if (Cell(static_cast<int>(i)) != headerNames_[i]) return false;
+  }
+  return true;
+}
+
 bool InventoryReader::ReadRow(InventoryRow& row) {
-  // A blank line is no row.
+  // A blank line is no row, nor is the header again.
   do {
     if (!ReadRecord()) return false;
-  } while (cellEnds_.size() == 1 && recordSize_ == 0);
+  } while ((cellEnds_.size() == 1 && recordSize_ == 0) || RecordIsHeader());
   row.line = recordLine_;
   row.tooLong = recordCut_;
   row.plain = recordPlain_;
-  // A row needs the cells of the BIOS version and platform name; the checker's
-  // own columns, which come after them, may be left out.
-  size_t needed = static_cast<size_t>(std::max(columns_[kBiosVersionColumn], columns_[kPlatformNameColumn])) + 1;
-  row.complete = cellEnds_.size() >= needed;
+  row.cellCount = cellEnds_.size();
+  // A row short of a column that is read would give that column's cell as
+  // empty: a copy cut before its hash cells would read as "not installed".
+  row.complete = cellEnds_.size() >= cellsNeeded_;
   row.name = Cell(0);
   for (size_t column = 0; column < kInventoryColumns; ++column) row.cells[column] = Cell(columns_[column]);
   return true;

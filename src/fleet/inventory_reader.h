@@ -14,12 +14,15 @@
 
 #include "fleet/text_decoder.h"
 
-// The header names of the columns that hold the BIOS version and the
-// platform name; empty for the usual ones ("bios_version" or
-// "SMBIOSBIOSVersion", and "platform_name").
+// The header names of the columns that hold the BIOS version, the platform
+// name and the installed maps' hashes; empty for the usual ones
+// ("bios_version" or "SMBIOSBIOSVersion", "platform_name", "ac_sha256" and
+// "dc_sha256").
 struct InventoryColumns {
   std::string biosVersion;
   std::string platformName;
+  std::string acSha256;
+  std::string dcSha256;
 };
 
 // The columns a row's cells are taken from: the BIOS version's is needed,
@@ -43,7 +46,8 @@ struct InventoryRow {
   std::string_view name;
   std::array<std::string_view, kInventoryColumns> cells;
   uint64_t line;   // where the row starts in the export, from 1
-  bool complete;   // it has the cells of the columns it needs
+  size_t cellCount;
+  bool complete;   // it has a cell for every column the header names that is read
   bool tooLong;    // it is longer than the reader's limit: it has no cells
   bool plain;      // no cell holds a comma, a quote or a line break
 };
@@ -60,8 +64,9 @@ enum class InventoryHeader {
 };
 
 // Writes up to `size` bytes of the export into `buffer` and returns how many;
-// 0 at its end or on a failed read.
+// 0 at its end, kInventoryReadFailed on a failed read.
 using InventoryBytes = size_t (*)(void* context, char* buffer, size_t size);
+constexpr size_t kInventoryReadFailed = static_cast<size_t>(-1);
 
 class InventoryReader {
  public:
@@ -86,11 +91,24 @@ class InventoryReader {
   // Whether the header names `column`.
   bool HasColumn(InventoryColumn column) const { return columns_[column] >= 0; }
 
-  // Reads the next row that is not blank into `row`; false at the end.
+  // Reads the next row into `row`, passing over blank lines and lines equal
+  // to the header (PowerShell's ">>" appends another header); false at the
+  // end, or where a read failed.
   bool ReadRow(InventoryRow& row);
 
+  // Whether a read failed; then the export ended there, and no record that
+  // it cut short was given.
+  bool ReadFailed() const { return readFailed_; }
+  // The bytes read from the export so far, and the line being read.
+  uint64_t BytesRead() const { return bytesRead_; }
+  uint64_t Line() const { return line_; }
+
  private:
-  enum class State { kUnquoted, kQuoted, kQuoteInQuoted };
+  // Where the reader stands in a record: at a cell's first character (where
+  // a quote opens a quoted cell), inside an unquoted cell (where a quote is
+  // a character like any other), inside quotes, or just after a quote
+  // inside them.
+  enum class State { kCellStart, kUnquoted, kQuoted, kQuoteInQuoted };
 
   // Decodes more of the export into text_; false at its end.
   bool Decode();
@@ -108,6 +126,8 @@ class InventoryReader {
   void EndCell();
   // Cell `index` of the record, empty when it has none or was cut.
   std::string_view Cell(int index) const;
+  // Whether the record's cells are the header's names.
+  bool RecordIsHeader() const;
 
   InventoryBytes read_;
   void* context_;
@@ -116,10 +136,12 @@ class InventoryReader {
   std::vector<char> raw_;  // bytes read and not yet decoded: the first rawUsed_
   size_t rawUsed_ = 0;
   bool rawEnded_ = false;
+  bool readFailed_ = false;
+  uint64_t bytesRead_ = 0;
   // Decoded UTF-8; text_[textAt_, size) is not parsed yet.
   std::string text_;
   size_t textAt_ = 0;
-  State state_ = State::kUnquoted;
+  State state_ = State::kCellStart;
   bool skipLineFeed_ = false;  // a record ended at "\r"
   uint64_t line_ = 1;
   // The record: recordSize_ bytes at recordData_, in text_ (a line read in
@@ -135,6 +157,7 @@ class InventoryReader {
   std::string record_;        // a record that was read character by character
   std::vector<std::string> headerNames_;
   std::array<int, kInventoryColumns> columns_{};
+  size_t cellsNeeded_ = 0;  // cells of a row that reaches every column read
 };
 
 // Whether `start`, the first bytes of a file, begins as text: its first line

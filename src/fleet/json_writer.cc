@@ -58,7 +58,8 @@ class JsonWriter : public FleetWriter {
     }
     out_ += "],\"no_match\":" + std::to_string(summary.noMatch) +
             ",\"undecided\":" + std::to_string(summary.undecided) +
-            ",\"unreadable\":" + std::to_string(summary.unreadable);
+            ",\"unreadable\":" + std::to_string(summary.unreadable) +
+            ",\"passed_over\":" + std::to_string(summary.passedOver);
     if (summary.reportingInstalled > 0) AppendInstalled(summary);
     if (baseline_ != nullptr) AppendChanges(summary);
     out_ += "},\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";

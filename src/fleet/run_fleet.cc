@@ -23,6 +23,11 @@ struct FleetRun {
 
 void TakeMachine(const FleetMachine& machine, void* context) {
   auto* run = static_cast<FleetRun*>(context);
+  if (machine.passedOver) {
+    run->judge->PassOver();
+    Complain(ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " + ConsoleText(WideFromUtf8(machine.error).c_str()));
+    return;
+  }
   Judgement judgement = run->judge->Judge(machine);
   if (!machine.error.empty()) {
     Complain(ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " + ConsoleText(WideFromUtf8(machine.error).c_str()));
@@ -53,7 +58,9 @@ void TakeThisMachine(FleetRun& run) {
   machine.platformName = platformName;
   machine.kind = FirmwareMachineKind(report.hasPlatform);
   machine.reportsInstalled = platform::HoldsInstalledMaps();
-  if (machine.reportsInstalled) HashInstalledMaps(machine.installed, machine.installedHash);
+  std::array<std::string, 2> unreadable;
+  if (machine.reportsInstalled) HashInstalledMaps(machine.installed, machine.installedHash, unreadable);
+  machine.unreadable = &unreadable;
   TakeMachine(machine, &run);
 }
 
@@ -70,6 +77,10 @@ std::unique_ptr<FleetWriter> MakeWriter(const CheckOptions& options, const Fleet
 
 }  // namespace
 
+InventoryColumns ColumnsOf(const CheckOptions& options) {
+  return {options.biosVersionColumn, options.platformNameColumn, options.acSha256Column, options.dcSha256Column};
+}
+
 int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline) {
   UseKit(kit);
   std::vector<KitFinding> findings = FindKitMistakes();
@@ -79,14 +90,13 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baselin
   if (options.firmware.empty()) {
     TakeThisMachine(run);
   } else {
-    ReadFleet(options.firmware, {options.biosVersionColumn, options.platformNameColumn}, TakeMachine, &run);
+    ReadFleet(options.firmware, ColumnsOf(options), TakeMachine, &run);
   }
   FleetSummary summary = judge.Summary();
   bool anyRead = summary.machines > summary.unreadable;
-  int status = !anyRead                                      ? 3
-               : HoldsErrors(findings)                       ? 2
-               : summary.allGetBothMaps && summary.allInPlace ? 0
-                                                              : 1;
+  // An entry passed over was not judged, so the answer is not whole.
+  bool whole = summary.allGetBothMaps && summary.allInPlace && summary.passedOver == 0;
+  int status = !anyRead ? 3 : HoldsErrors(findings) ? 2 : whole ? 0 : 1;
   writer->End(judge, status);
   if (writer->Failed()) {
     Complain("standard output could not be written whole (a full disk, or a pipe closed)");

@@ -4,6 +4,10 @@
 
 #include "check/check_options.h"
 #include "check/kit_snapshot.h"
+#include "fleet/inventory_reader.h"
+
+// The inventory columns that `options` names.
+InventoryColumns ColumnsOf(const CheckOptions& options);
 
 // Judges every machine that `options.firmware` names (this machine when it
 // names none) by `kit`, and by `baseline` unless it is null, and writes

@@ -46,6 +46,9 @@ class TextWriter : public FleetWriter {
       out_ += "  " + std::to_string(summary.undecided) + " undecided (the export gives no platform names)\n";
     }
     if (summary.unreadable > 0) out_ += "  " + std::to_string(summary.unreadable) + " unreadable\n";
+    if (summary.passedOver > 0) {
+      out_ += "  " + std::to_string(summary.passedOver) + " passed over (folder entries that are no files to read)\n";
+    }
     if (summary.reportingInstalled > 0) {
       out_ += "Installed maps of the " + std::to_string(summary.reportingInstalled) + " machines that report them:\n";
       for (const std::string& line : InstalledLines(summary)) out_ += "  " + line + "\n";

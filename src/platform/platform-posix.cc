@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <string>
 #include <vector>
@@ -44,13 +45,19 @@ struct Listing {
   DIR* handle;
 };
 
-bool NextEntry(Listing& listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+bool NextEntry(Listing& listing, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   while (dirent* entry = readdir(listing.handle)) {
     std::wstring wide = WideFromNative(entry->d_name);
     if (wide.size() >= capacity) continue;
     struct stat status;
     std::string full = listing.folder + "/" + entry->d_name;
-    isFolder = stat(full.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    struct stat link;
+    bool linked = lstat(full.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    kind = stat(full.c_str(), &status) != 0 ? EntryKind::kOther
+           : S_ISDIR(status.st_mode)        ? EntryKind::kFolder
+           : !S_ISREG(status.st_mode)       ? EntryKind::kOther
+           : linked                         ? EntryKind::kLinkedFile
+                                            : EntryKind::kFile;
     std::copy(wide.begin(), wide.end(), name);
     name[wide.size()] = L'\0';
     return true;
@@ -205,6 +212,11 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
   return count >= 0;
 }
 
+std::string LastErrorText() {
+  int code = errno;
+  return std::string(std::strerror(code)) + " (errno " + std::to_string(code) + ")";
+}
+
 bool WriteFile(void* file, const void* data, uint32_t size) {
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
@@ -214,6 +226,12 @@ bool WriteFile(void* file, const void* data, uint32_t size) {
     size -= static_cast<uint32_t>(count);
   }
   return true;
+}
+
+FileType GetFileType(void* file) {
+  struct stat status;
+  if (fstat(Descriptor(file), &status) != 0) return FileType::kStream;
+  return S_ISREG(status.st_mode) ? FileType::kDisk : S_ISDIR(status.st_mode) ? FileType::kFolder : FileType::kStream;
 }
 
 bool GetFileSizeEx(void* file, uint64_t& size) {
@@ -230,7 +248,7 @@ void CloseHandle(void* file) {
   delete static_cast<int*>(file);
 }
 
-void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   // Only "FOLDER/*" is listed, as the checker asks.
   std::wstring folder(pattern);
   if (folder.size() < 2 || folder.compare(folder.size() - 2, 2, L"/*") != 0) return nullptr;
@@ -239,13 +257,13 @@ void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, b
   DIR* handle = opendir(native.empty() ? "/" : native.c_str());
   if (handle == nullptr) return nullptr;
   auto* listing = new Listing{native, handle};
-  if (NextEntry(*listing, name, capacity, isFolder)) return listing;
+  if (NextEntry(*listing, name, capacity, kind)) return listing;
   FindClose(listing);
   return nullptr;
 }
 
-bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
-  return NextEntry(*static_cast<Listing*>(listing), name, capacity, isFolder);
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, EntryKind& kind) {
+  return NextEntry(*static_cast<Listing*>(listing), name, capacity, kind);
 }
 
 void FindClose(void* listing) {

@@ -67,8 +67,10 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
   HANDLE file = INVALID_HANDLE_VALUE;
   switch (access) {
     case FileAccess::kReadExisting:
-      file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      // Shared with deletion too, so that the installer's replacement of a
+      // map never fails while a check reads it.
+      file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
       break;
     case FileAccess::kReadUnchanging:
       file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -102,9 +104,27 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read) {
   return done;
 }
 
+std::string LastErrorText() {
+  DWORD code = ::GetLastError();
+  char text[256] = {};
+  DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                  text, sizeof text, nullptr);
+  // The system's text ends in a line break.
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) --length;
+  return std::string(text, length) + (length > 0 ? " " : "") + "(error " + std::to_string(code) + ")";
+}
+
 bool WriteFile(void* file, const void* data, uint32_t size) {
   DWORD count = 0;
   return ::WriteFile(file, data, size, &count, nullptr) != FALSE && count == size;
+}
+
+FileType GetFileType(void* file) {
+  if (::GetFileType(file) != FILE_TYPE_DISK) return FileType::kStream;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool folder = ::GetFileInformationByHandle(file, &information) != FALSE &&
+                (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  return folder ? FileType::kFolder : FileType::kDisk;
 }
 
 bool GetFileSizeEx(void* file, uint64_t& size) {
@@ -118,31 +138,33 @@ namespace {
 
 // Copies a listing entry's name; a name that does not fit is passed over.
 bool TakeFoundName(const WIN32_FIND_DATAW& found, wchar_t* name, uint32_t capacity,
-                   bool& isFolder) {
+                   EntryKind& kind) {
   size_t length = ::wcslen(found.cFileName);
   if (length >= capacity) return false;
   ::wmemcpy(name, found.cFileName, length + 1);
-  isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  kind = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0       ? EntryKind::kFolder
+         : (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::kLinkedFile
+                                                                        : EntryKind::kFile;
   return true;
 }
 
 }  // namespace
 
-void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder) {
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   WIN32_FIND_DATAW found;
   HANDLE listing = ::FindFirstFileW(pattern, &found);
   if (listing == INVALID_HANDLE_VALUE) return nullptr;
-  if (TakeFoundName(found, name, capacity, isFolder) || FindNextFileW(listing, name, capacity, isFolder)) {
+  if (TakeFoundName(found, name, capacity, kind) || FindNextFileW(listing, name, capacity, kind)) {
     return listing;
   }
   ::FindClose(listing);
   return nullptr;
 }
 
-bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder) {
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, EntryKind& kind) {
   WIN32_FIND_DATAW found;
   while (::FindNextFileW(listing, &found)) {
-    if (TakeFoundName(found, name, capacity, isFolder)) return true;
+    if (TakeFoundName(found, name, capacity, kind)) return true;
   }
   return false;
 }

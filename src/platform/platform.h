@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -128,9 +129,18 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read);
 // (it links without bcrypt).
 bool HashFileSha256(void* file, uint8_t (&digest)[32]);
 
+// Why the last call of this thread failed, in the system's words with its
+// code ("Access is denied. (error 5)").
+std::string LastErrorText();
+
 // Writes `size` bytes of `data` at the file's position; false unless all
 // were written.
 bool WriteFile(void* file, const void* data, uint32_t size);
+
+// What an open file is: a file on a disk, whose size says what it holds; a
+// folder; or a stream (a pipe, a device), which can only be read to its end.
+enum class FileType { kDisk, kFolder, kStream };
+FileType GetFileType(void* file);
 
 // Sets `size` to the file's size in bytes; false on failure.
 bool GetFileSizeEx(void* file, uint64_t& size);
@@ -141,13 +151,18 @@ bool FlushFileBuffers(void* file);
 // Closes a file that CreateFileW opened.
 void CloseHandle(void* file);
 
+// What a folder's entry is once links are followed: a file (reached through
+// a link, a reparse point on Windows, or not), a folder, or anything else (a
+// FIFO, a socket, a device, a link to nothing), which could block an open.
+enum class EntryKind { kFile, kLinkedFile, kFolder, kOther };
+
 // Starts a listing of the folder entries that `pattern` (such as
 // "C:\\Dumps\\*") names: writes the first one's name into `name` (`capacity`
-// characters) and whether it is a folder; null when there is none.
-void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, bool& isFolder);
+// characters) and what it is; null when there is none.
+void* FindFirstFileW(const wchar_t* pattern, wchar_t* name, uint32_t capacity, EntryKind& kind);
 
 // The listing's next entry, as FindFirstFileW; false after the last.
-bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, bool& isFolder);
+bool FindNextFileW(void* listing, wchar_t* name, uint32_t capacity, EntryKind& kind);
 
 // Ends a listing.
 void FindClose(void* listing);

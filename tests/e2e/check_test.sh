@@ -87,10 +87,25 @@ check "after the install: the own row, both maps in place with their hashes, exi
   "$(own_row) $(cat "$kit/status")"
 
 printf 'changed\r\n' >"$umdf/ThermalMap_DC.ini"
-check_in "$kit" --format csv
+WINEDEBUG=+file check_in "$kit" --format csv
 check "a changed map: differs, its new hash, exit 1" \
   "in place|differs|$(hash_of "$kit/ZX81/ThermalMap_AC.ini")|$(hash_of "$umdf/ThermalMap_DC.ini") 1" \
   "$(own_row | cut -d' ' -f7-) $(cat "$kit/status")"
+# The same run, traced: the checker opens the installed maps sharing reads,
+# writes and deletion, so that a check never makes the installer's
+# replacement of a map fail.
+check "the checker's opens of the installed maps share deletion" "sharing=00000007" \
+  "$(grep 'NtCreateFile' "$kit/stderr" | grep 'UMDF' | grep -o 'sharing=[0-9a-f]*' | sort -u)"
+
+# A map that is there but cannot be read is not "not installed".
+mv "$umdf/ThermalMap_AC.ini" "$work/ac-installed"
+mkdir "$umdf/ThermalMap_AC.ini"
+check_in "$kit" --format csv
+check "an installed map that is a folder: unreadable, and why, exit 1" \
+  "unreadable|differs 1 ThermalMap_AC.ini cannot be read: a folder, not a file" \
+  "$(own_row | cut -d' ' -f7 | cut -d'|' -f1-2) $(cat "$kit/status") $(python3 -c 'import csv, sys; print(next(csv.DictReader(open(sys.argv[1], newline="")))["error"])' "$kit/stdout")"
+rmdir "$umdf/ThermalMap_AC.ini"
+mv "$work/ac-installed" "$umdf/ThermalMap_AC.ini"
 
 kit=$(new_kit badtag Morlane_V4.0.0.3)
 check_in "$kit"

@@ -59,4 +59,52 @@ check "a usage error: its line and the pointer to --help, not the whole help" \
 mistake "the page of a kit without its table" 2 "no KORVPlatformTable.ini" --kit no-table --firmware one.csv --format html
 check "the page of a kit without its table: the kit's error above the charts" "kit-error" \
   "$(grep -o 'kit-error\|<h2>Machines per folder' out | head -1)"
+# What a real share holds: every machine is judged or named, and a share
+# that was not read whole never exits 0.
+printf 'name,bios_version,platform_name\r\npc-1,MRL01.0105,Board "X\r\npc-2,MRL01.0105,\r\npc-3,QX70.0101,\r\n' >quote.csv
+mistake "a stray quote in a cell" 1 "" --kit "$kit" --firmware quote.csv --format csv
+check "a stray quote in a cell: every row a machine" "pc-1:$kit/MRL01 pc-2:$kit/MRL01 pc-3:!no entry matches" \
+  "$(python3 -c 'import csv; print(" ".join(r["name"] + ":" + (r["folder"] or "!no entry matches") for r in csv.DictReader(open("out"))))')"
+printf 'name,bios_version,platform_name,ac_installed,dc_installed,ac_sha256,dc_sha256,error\r\nm1,MRL01.0105,,,,,,\r\nm2,MRL01.0105,\r\n' >cut.csv
+mistake "a row cut before its hash cells" 1 "line 3 of cut.csv has 3 cells; its header names 8" \
+  --kit "$kit" --firmware cut.csv --format csv
+printf 'name,bios_version,platform_name\r\nPC1,MRL01.0105,\r\nname,bios_version,platform_name\r\nPC2,MRL01.0105,\r\n' >twice.csv
+mistake "a header appended again" 0 "" --kit "$kit" --firmware twice.csv --format csv
+check "a header appended again: no machine named \"name\"" "PC1 PC2" \
+  "$(python3 -c 'import csv; print(" ".join(r["name"] for r in csv.DictReader(open("out"))))')"
+mkdir share
+cp one.csv share/a.csv
+mkfifo share/b.fifo
+ln -s "$work/one.csv" share/c-outside.csv
+mistake "a share with a FIFO and a link out of it" 1 "b.fifo: passed over: not a regular file" \
+  sh "timeout 20 '$NATIVE_CHECKER' --kit '$kit' --firmware share --format csv"
+check "a share with a FIFO and a link out of it: the link passed over, the file judged" "yes PC1" \
+  "$(grep -q 'c-outside.csv: passed over: a link to a file outside the folder' err && echo yes) $(tail -n +2 out | cut -d, -f1)"
+mistake "a pipe named by path" 0 "" sh "'$NATIVE_CHECKER' --kit '$kit' --firmware <(cat one.csv) --format csv"
+check "a pipe named by path: its row" "PC1" "$(tail -n +2 out | cut -d, -f1)"
+mistake "standard input that is a folder" 3 "standard input: a folder" \
+  sh "'$NATIVE_CHECKER' --kit '$kit' --firmware - <share"
+# A read that fails part-way (EIO from a disk), made by a library that
+# fails standard input's reads after its first 80 bytes.
+cat >failing-read.c <<'C'
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <unistd.h>
+static size_t given;
+ssize_t read(int fd, void* buffer, size_t size) {
+  static ssize_t (*real)(int, void*, size_t);
+  if (!real) real = (ssize_t (*)(int, void*, size_t))dlsym(RTLD_NEXT, "read");
+  if (fd != 0) return real(fd, buffer, size);
+  if (given >= 80) { errno = EIO; return -1; }
+  ssize_t count = real(fd, buffer, size < 80 - given ? size : 80 - given);
+  if (count > 0) given += (size_t)count;
+  return count;
+}
+C
+cc -shared -fPIC -o failing-read.so failing-read.c -ldl
+printf 'name,bios_version,platform_name\r\n' >many.csv
+for i in $(seq 1 50); do printf 'PC%d,MRL01.0105,\r\n' "$i"; done >>many.csv
+mistake "a read error part-way through standard input" 1 "a read failed after byte 80, in line 4" \
+  sh "LD_PRELOAD=$work/failing-read.so '$NATIVE_CHECKER' --kit '$kit' --firmware - --format csv <many.csv"
 finish

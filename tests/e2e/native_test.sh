@@ -128,7 +128,7 @@ check "a share of rows: each machine's maps, exit 1" \
 print("|".join(" ".join([r["name"], r["ac_installed"], r["dc_installed"]]) for r in csv.DictReader(open(sys.argv[1]))))' "$work/verified.csv")|$status"
 verify "$work/verified.json" --format json
 check "a share of rows as JSON: the states of each map, and which map another is" \
-  "4 {'in place': 1, 'baseline': 1, 'other map': 2, 'differs': 0, 'not installed': 0} {'in place': 2, 'baseline': 0, 'other map': 0, 'differs': 1, 'not installed': 1} $repo/examples/kit MRL02 ThermalMap_AC.ini" \
+  "4 {'in place': 1, 'baseline': 1, 'other map': 2, 'differs': 0, 'not installed': 0, 'unreadable': 0} {'in place': 2, 'baseline': 0, 'other map': 0, 'differs': 1, 'not installed': 1, 'unreadable': 0} $repo/examples/kit MRL02 ThermalMap_AC.ini" \
   "$(json "$work/verified.json" "' '.join(map(str, [d['summary']['installed']['machines'], d['summary']['installed']['ThermalMap_AC.ini'], d['summary']['installed']['ThermalMap_DC.ini']] + list(d['machines'][3]['maps'][0]['other_map'].values())))")"
 
 # An export too large for one run, cut by GNU parallel into chunks that
