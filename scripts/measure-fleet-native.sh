@@ -11,6 +11,10 @@
 # Usage: scripts/measure-fleet-native.sh [COUNT] [PAIRS] [ROWS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Which machine and which qemu-user gave these figures: under qemu the
+# program's own work is emulated and the system's is not.
+source scripts/i386-lib.sh
+describe_i386
 count=${1:-10000}
 pairs=${2:-9}
 rows=${3:-100000}

@@ -15,6 +15,10 @@
 # Usage: scripts/measure-fleet-under-wine.sh [COUNT] [PAIRS] [--rows]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Which machine and which qemu-user gave these figures: under qemu the
+# program's own work is emulated and the system's is not.
+source scripts/i386-lib.sh
+describe_i386
 count=${1:-10000}
 pairs=${2:-5}
 export WINEPREFIX=$PWD/build/wine-prefix-measure WINEDEBUG=-all

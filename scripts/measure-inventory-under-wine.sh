@@ -8,6 +8,10 @@
 # Usage: scripts/measure-inventory-under-wine.sh [PAIRS] [CHECKER_EXE...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Which machine and which qemu-user gave these figures: under qemu the
+# program's own work is emulated and the system's is not.
+source scripts/i386-lib.sh
+describe_i386
 pairs=${1:-3}
 shift || true
 programs=("$@")

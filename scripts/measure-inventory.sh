@@ -17,6 +17,10 @@
 # Usage: scripts/measure-inventory.sh [PAIRS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Which machine and which qemu-user gave these figures: under qemu the
+# program's own work is emulated and the system's is not.
+source scripts/i386-lib.sh
+describe_i386
 pairs=${1:-5}
 checker=$PWD/build/linux/thermalmapcheck
 work=$(mktemp -d)

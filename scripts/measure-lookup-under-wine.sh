@@ -6,6 +6,10 @@
 # firmware report). Needs the build of scripts/test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Which machine and which qemu-user gave these figures: under qemu the
+# program's own work is emulated and the system's is not.
+source scripts/i386-lib.sh
+describe_i386
 export WINEPREFIX=$PWD/build/wine-prefix WINEDEBUG=-all
 scripts/setup-wine.sh "$WINEPREFIX"
 exe=$PWD/build/windows-x86/ThermalMapInstaller.exe
