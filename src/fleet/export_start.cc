@@ -43,9 +43,29 @@ FileStart ClassifyFile(const std::wstring& path, const InventoryColumns& columns
 
 }  // namespace
 
+std::string TextMistake(const std::string& start) {
+  if (start.compare(0, 11, "# dmidecode") == 0) {
+    return "the text output of dmidecode, not a firmware table: write the table with dmidecode --dump-bin FILE";
+  }
+  // UTF-16 of ASCII text: every other byte zero, from the first.
+  size_t checked = std::min<size_t>(start.size() & ~size_t{1}, 32);
+  bool utf16 = checked >= 8;
+  for (size_t i = 0; utf16 && i < checked; i += 2) {
+    auto unit = static_cast<unsigned char>(start[i + (start[0] == '\0' ? 1 : 0)]);
+    char zero = start[i + (start[0] == '\0' ? 0 : 1)];
+    utf16 = zero == '\0' && (unit >= 0x20 || unit == '\r' || unit == '\n') && unit < 0x7F;
+  }
+  if (utf16) {
+    return "UTF-16 text without a byte-order mark: save it as UTF-8, or as UTF-16 with its byte-order mark "
+           "(PowerShell's Export-Csv and Out-File write one)";
+  }
+  return "";
+}
+
 FileStart ClassifyStart(const std::string& start, bool more, const InventoryColumns& columns,
                         InventoryReader& reader, std::string& mistake) {
-  if (!StartsAsText(start)) return FileStart::kOther;
+  mistake = TextMistake(start);
+  if (!mistake.empty() || !StartsAsText(start)) return FileStart::kOther;
   if (more && start.find_first_of("\r\n") == std::string::npos) return FileStart::kExport;
   StartBytes bytes{&start, 0};
   reader.Start(ReadStartBytes, &bytes);

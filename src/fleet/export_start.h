@@ -16,12 +16,17 @@ enum class FileStart { kExport, kMistakenExport, kOther };
 
 // What a file whose first bytes are `start` is (`more`: more bytes follow),
 // with `columns` naming its columns, read by `reader`; for text meant as an
-// export that is not, sets `mistake`. Text of one column (notes, say) was
+// export that is not, or text that TextMistake knows, sets `mistake`. Text of one column (notes, say) was
 // not meant as one; text with no line end in its start has a header longer
 // than the start, which the export's own reading judges. `reader` keeps the
 // header's names, and must be started again before it reads more.
 FileStart ClassifyStart(const std::string& start, bool more, const InventoryColumns& columns,
                         InventoryReader& reader, std::string& mistake);
+
+// What text that is neither an export nor a firmware table is, told by its
+// `start`, for a message: dmidecode's text output, or UTF-16 without a
+// byte-order mark; empty otherwise.
+std::string TextMistake(const std::string& start);
 
 // What is wrong with an export whose header read as `header` by `reader`,
 // saying what to do; empty for kRead.

@@ -42,13 +42,33 @@ constexpr char kStyle[] =
     "@media print{body{max-width:none}.status,.finding{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
     "details>summary{list-style:none}}";
 
-const char* StatusMeaning(int status) {
-  switch (status) {
-    case 0: return "every machine gets a folder with both maps";
-    case 1: return "some machines get no folder with both maps, are undecided, or could not be read";
-    case 2: return "the kit is wrong: it has error findings";
-    default: return "no machine could be read";
+// What the exit status says of this fleet: for 1, the reasons that hold.
+std::string StatusMeaning(int status, const FleetSummary& summary) {
+  if (status == 0) return "every machine gets a folder with both maps";
+  if (status == 2) return "the kit is wrong: it has error findings";
+  if (status != 1) return "no machine could be read";
+  bool unreadableMap = summary.installed[0][static_cast<size_t>(InstalledState::kUnreadable)] +
+                           summary.installed[1][static_cast<size_t>(InstalledState::kUnreadable)] >
+                       0;
+  auto count = [](uint64_t n, const char* one, const char* many) { return std::to_string(n) + (n == 1 ? one : many); };
+  std::vector<std::string> reasons;
+  if (summary.noMatch > 0) reasons.push_back(count(summary.noMatch, " machine gets no folder", " machines get no folder"));
+  if (summary.undecided > 0) reasons.push_back(count(summary.undecided, " is undecided", " are undecided"));
+  if (summary.unreadable > 0) {
+    reasons.push_back(count(summary.unreadable, " input could not be read", " inputs could not be read"));
   }
+  if (summary.passedOver > 0) {
+    reasons.push_back(count(summary.passedOver, " folder entry was passed over", " folder entries were passed over"));
+  }
+  if (unreadableMap) reasons.push_back("an installed map cannot be read");
+  if (!summary.allInPlace) reasons.push_back("some installed maps are not in place");
+  // What is left: a folder that lacks a map.
+  if (reasons.empty()) reasons.push_back("a folder lacks a map");
+  std::string meaning;
+  for (size_t i = 0; i < reasons.size(); ++i) {
+    meaning += (i == 0 ? "" : i + 1 == reasons.size() ? " and " : ", ") + reasons[i];
+  }
+  return meaning;
 }
 
 // The folder's own name, as people know it; the full path is its title.
@@ -180,7 +200,7 @@ class PageWriter : public FleetWriter {
     out_ += "<p>Kit: <code class=\"kit\">" + Html(judge.kit().path) + "</code><br>Machines: <span class=\"machine-count\">" +
             machines + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
-            std::to_string(status) + "</span>: " + StatusMeaning(status) + ".</p>\n";
+            std::to_string(status) + "</span>: " + StatusMeaning(status, summary) + ".</p>\n";
     // A kit that installs nothing explains every chart below: that comes first.
     for (const KitFinding& finding : findings_) {
       if (std::string(finding.code) == "table-missing" || std::string(finding.code) == "tag") {

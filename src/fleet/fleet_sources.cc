@@ -37,6 +37,7 @@ struct FleetReading {
   InventoryReader reader{nullptr, nullptr};
   InventoryRow row{};
   bool saidNoPlatforms = false;
+  bool saidNoHashes = false;
 };
 
 // An open file whose start was read already: the start first, then the rest.
@@ -93,6 +94,18 @@ std::string ReadInstalledHashes(const InventoryRow& row, FleetMachine& machine) 
   return "";
 }
 
+// The first header name that holds "hash" or "sha" in any letter case, or
+// empty.
+std::string HashLikeColumn(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (lower.find("hash") != std::string::npos || lower.find("sha") != std::string::npos) return name;
+  }
+  return "";
+}
+
 // Where a failed read ended an export.
 std::string ReadFailure(const InventoryReader& reader) {
   return "a read failed after byte " + std::to_string(reader.BytesRead()) + ", in line " +
@@ -125,6 +138,13 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   reading.firmware = path == kStandardInput ? L"standard input" : path;
   bool platformKnown = reader.HasColumn(kPlatformNameColumn);
   bool hashes = reader.HasColumn(kAcSha256Column) || reader.HasColumn(kDcSha256Column);
+  std::string hashLike = hashes ? "" : HashLikeColumn(reader.HeaderNames());
+  if (!hashLike.empty() && !reading.saidNoHashes) {
+    reading.saidNoHashes = true;
+    Complain(ConsoleText(WideFromUtf8(name).c_str()) + " has no ac_sha256 or dc_sha256 column, though \"" + hashLike +
+             "\" looks like one: the installed maps are not judged; name the hash columns with "
+             "--column ac_sha256=NAME and --column dc_sha256=NAME");
+  }
   // The checker's own rows carry the installed maps' states, and an error.
   bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
   InventoryRow& row = reading.row;
@@ -210,8 +230,9 @@ void PassOver(FleetReading& reading, const std::wstring& path, const char* reaso
   GiveError(reading, FileName(path), std::string("passed over: ") + reason, true);
 }
 
-// The open file `file` on a disk, of `path`: an export or a firmware file.
-void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file) {
+// The open file `file` on a disk, of `path`: an export or a firmware file;
+// `inFolder`, one of a folder's files.
+void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file, bool inFolder) {
   reading.firmware = path;
   uint64_t size = 0;
   if (!platform::GetFileSizeEx(file, size)) return GiveError(reading, FileName(path), "cannot be read");
@@ -221,6 +242,14 @@ void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file) {
   bool read = AppendFileBytes(file, bytes, std::min<uint64_t>(size, kStartBytes));
   FileStart start =
       read ? ClassifyStart(bytes, size > bytes.size(), *reading.columns, reading.reader, mistake) : FileStart::kOther;
+  // A CSV of other columns among a share's rows is stray: naming a column
+  // for the whole share would not mend it.
+  if (inFolder && start == FileStart::kMistakenExport && !reading.reader.HeaderNames().empty() &&
+      !reading.reader.HasColumn(kBiosVersionColumn)) {
+    mistake = "a CSV file whose header (" + ColumnList(reading.reader.HeaderNames()) +
+              ") names no BIOS version column: neither a machine's row nor an export, so it can be removed from "
+              "the folder";
+  }
   if (read && start == FileStart::kExport) {
     ReadExport(reading, path, file);
   } else if (read && size > kLargestFirmwareFile) {
@@ -242,7 +271,7 @@ void ReadInputFile(FleetReading& reading, const std::wstring& path) {
     reading.bytes.clear();
     ReadExport(reading, path, file);
   } else {
-    ReadDiskFile(reading, path, file);
+    ReadDiskFile(reading, path, file, false);
   }
   platform::CloseHandle(file);
 }
@@ -280,7 +309,7 @@ void ReadFolderEntry(FleetReading& reading, const std::wstring& path, platform::
   } else if (kind == platform::EntryKind::kLinkedFile && !LiesInside(FinalPath(file), folder)) {
     PassOver(reading, path, "a link to a file outside the folder");
   } else {
-    ReadDiskFile(reading, path, file);
+    ReadDiskFile(reading, path, file, true);
   }
   platform::CloseHandle(file);
 }

@@ -65,6 +65,9 @@ printf 'name,bios_version,platform_name\r\npc-1,MRL01.0105,Board "X\r\npc-2,MRL0
 mistake "a stray quote in a cell" 1 "" --kit "$kit" --firmware quote.csv --format csv
 check "a stray quote in a cell: every row a machine" "pc-1:$kit/MRL01 pc-2:$kit/MRL01 pc-3:!no entry matches" \
   "$(python3 -c 'import csv; print(" ".join(r["name"] + ":" + (r["folder"] or "!no entry matches") for r in csv.DictReader(open("out"))))')"
+mistake "the page of a share with a stray quote" 1 "" --kit "$kit" --firmware quote.csv --format html
+check "the page's exit status names the reason that holds" "yes" \
+  "$(grep -q 'Exit status <span class="exit-status">1</span>: 1 machine gets no folder\.' out && echo yes)"
 printf 'name,bios_version,platform_name,ac_installed,dc_installed,ac_sha256,dc_sha256,error\r\nm1,MRL01.0105,,,,,,\r\nm2,MRL01.0105,\r\n' >cut.csv
 mistake "a row cut before its hash cells" 1 "line 3 of cut.csv has 3 cells; its header names 8" \
   --kit "$kit" --firmware cut.csv --format csv
@@ -72,6 +75,22 @@ printf 'name,bios_version,platform_name\r\nPC1,MRL01.0105,\r\nname,bios_version,
 mistake "a header appended again" 0 "" --kit "$kit" --firmware twice.csv --format csv
 check "a header appended again: no machine named \"name\"" "PC1 PC2" \
   "$(python3 -c 'import csv; print(" ".join(r["name"] for r in csv.DictReader(open("out"))))')"
+printf 'name,bios_version,platform_name,AC_Hash,DC_Hash\r\nPC1,MRL01.0105,,aa,bb\r\n' >renamed-hashes.csv
+mistake "hash columns under other names" 0 "--column ac_sha256=NAME" --kit "$kit" --firmware renamed-hashes.csv
+mistake "hash columns named with --column" 3 "" --kit "$kit" --firmware renamed-hashes.csv \
+  --column ac_sha256=AC_Hash --column dc_sha256=dc_hash --format csv
+check "hash columns named with --column: their cells are read" "line 2 of renamed-hashes.csv: ac_sha256 is not 64" \
+  "$(python3 -c 'import csv; print(next(csv.DictReader(open("out")))["error"][:49])')"
+printf '# dmidecode 3.4\nGetting SMBIOS data from sysfs.\n' >dmidecode.txt
+mistake "dmidecode's text output" 3 "dmidecode --dump-bin" --kit "$kit" --firmware dmidecode.txt
+printf 'name,bios_version,platform_name\r\nPC1,MRL01.0105,\r\n' | iconv -t UTF-16LE >no-mark.csv
+mistake "UTF-16 without a byte-order mark" 3 "UTF-16 text without a byte-order mark" --kit "$kit" --firmware no-mark.csv
+mkdir stray
+cp one.csv stray/a.csv
+printf 'user,last_login\r\nann,today\r\n' >stray/logins.csv
+mistake "a CSV of other columns in a share" 1 "logins.csv: a CSV file whose header" --kit "$kit" --firmware stray
+check "a CSV of other columns in a share: it can be removed, no --column advice" "yes no" \
+  "$(grep -q 'can be removed from the folder' err && echo yes) $(grep -q -- '--column' err && echo yes || echo no)"
 mkdir share
 cp one.csv share/a.csv
 mkfifo share/b.fifo
