@@ -2,7 +2,12 @@
 // through OpenSSL's libcrypto, standard output, and the computer's name.
 #include <unistd.h>
 
-#include <openssl/evp.h>
+// libcrypto's own SHA-256, not its EVP interface: EVP sets up its providers
+// at the first digest, and that cost more than the rest of a one-machine
+// check (3.8 of 6.8 million instructions). OpenSSL 3 keeps these calls,
+// marked as deprecated.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <openssl/sha.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,18 +25,15 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
   // Maps may be hundreds of MB: they pass through one block, static as the
   // checker is single-threaded.
   static unsigned char block[1 << 16];
-  EVP_MD_CTX* context = EVP_MD_CTX_new();
-  bool hashed = context != nullptr && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+  SHA256_CTX context;
+  bool hashed = SHA256_Init(&context) == 1;
   while (hashed) {
     ssize_t count = ::read(Descriptor(file), block, sizeof block);
     if (count == 0) break;
     if (count < 0 && errno == EINTR) continue;
-    hashed = count > 0 && EVP_DigestUpdate(context, block, static_cast<size_t>(count)) == 1;
+    hashed = count > 0 && SHA256_Update(&context, block, static_cast<size_t>(count)) == 1;
   }
-  unsigned int length = 0;
-  hashed = hashed && EVP_DigestFinal_ex(context, digest, &length) == 1 && length == sizeof digest;
-  EVP_MD_CTX_free(context);
-  return hashed;
+  return SHA256_Final(digest, &context) == 1 && hashed;
 }
 
 bool WriteStandardOutput(const char* text, size_t size) {
