@@ -191,7 +191,8 @@ void AppendInstalledJson(std::string& json, const InstalledMap& map) {
 }
 
 void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                        const std::array<InstalledMap, 2>& installed, bool undecided) {
+                        const std::array<InstalledMap, 2>& installed, bool undecided,
+                        const std::array<std::string, 2>* unreadable) {
   auto string = [&json](const std::wstring& text) { AppendJsonString(json, text.c_str()); };
   json += ",\"token\":";
   AppendJsonString(json, decision.hasToken ? decision.token.c_str() : nullptr);
@@ -208,13 +209,14 @@ void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDeci
             ",\"looked_up\":" + (LookedUp(kit, decision, i, undecided) ? "true" : "false") + "}";
   }
   json += "],";
-  AppendSelectionJson(json, kit, decision, installed, undecided);
+  AppendSelectionJson(json, kit, decision, installed, undecided, unreadable);
   json += ",\"installer\":";
   string(Widened(InstallerAction(kit, decision, installed, undecided)));
 }
 
 void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                         const std::array<InstalledMap, 2>& installed, bool undecided) {
+                         const std::array<InstalledMap, 2>& installed, bool undecided,
+                         const std::array<std::string, 2>* unreadable) {
   json += "\"match\":";
   if (decision.matchKey == 0 || undecided) {
     json += "null";
@@ -238,6 +240,10 @@ void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDec
     AppendJsonString(json, shown ? map.source.c_str() : nullptr);
     json += std::string(",\"source_exists\":") + (shown && map.exists ? "true" : "false");
     AppendInstalledJson(json, installed[i]);
+    if (unreadable != nullptr && !(*unreadable)[i].empty()) {
+      json += ",\"installed_error\":";
+      AppendJsonUtf8(json, (*unreadable)[i]);
+    }
     json += ",\"source_sha256\":";
     AppendJsonUtf8OrNull(json, shown && map.inKit ? HexOf(map.hash) : "");
     json += "}";
@@ -259,7 +265,7 @@ std::string MachineCheckJson(const MachineCheck& check) {
   string(json, check.biosVersion);
   json += ",\"platform_name\":";
   AppendJsonString(json, check.hasPlatform ? check.platformName.c_str() : nullptr);
-  AppendDecisionJson(json, *check.kit, check.decision, check.installed, false);
+  AppendDecisionJson(json, *check.kit, check.decision, check.installed, false, &check.unreadable);
   if (check.baselineKit != nullptr) {
     AppendBaselineJson(json, *check.baselineKit, check.baseline, false);
     json += ",\"change\":\"" + std::string(ChangeName(ChangeBetween(check.baseline, check.decision))) + "\"";
@@ -273,6 +279,6 @@ void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const
   json += ",\"baseline\":{\"kit\":";
   AppendJsonString(json, baselineKit.path.c_str());
   json += ",";
-  AppendSelectionJson(json, baselineKit, baseline, kUncheckedMaps, undecided);
+  AppendSelectionJson(json, baselineKit, baseline, kUncheckedMaps, undecided, nullptr);
   json += "}";
 }

@@ -16,13 +16,17 @@ std::string MachineCheckJson(const MachineCheck& check);
 // "installer", each after a comma, with the installed maps' state. For a
 // machine whose platform name is unknown and whose BIOS version prefix
 // matched no type 0 entry (`undecided`), they say so instead of a folder.
+// A map that `unreadable` (null: none) gives a reason for adds
+// "installed_error".
 void AppendDecisionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                        const std::array<InstalledMap, 2>& installed, bool undecided);
+                        const std::array<InstalledMap, 2>& installed, bool undecided,
+                        const std::array<std::string, 2>* unreadable);
 
 // Appends the fields "match", "folder", "no_folder_reason" and "maps" of
 // `decision` of `kit`, without a comma before them.
 void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDecision& decision,
-                         const std::array<InstalledMap, 2>& installed, bool undecided);
+                         const std::array<InstalledMap, 2>& installed, bool undecided,
+                         const std::array<std::string, 2>* unreadable);
 
 // Appends ,"baseline":{"kit", "match", "folder", "no_folder_reason", "maps"}
 // of the decision of the baseline kit.

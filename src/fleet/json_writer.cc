@@ -35,7 +35,7 @@ class JsonWriter : public FleetWriter {
         out_ += "null";
       }
       AppendDecisionJson(out_, kit_, DecisionOf(*judgement.pair, false), judgement.installed,
-                         judgement.outcome == Outcome::kUndecided);
+                         judgement.outcome == Outcome::kUndecided, machine.unreadable);
       if (baseline_ != nullptr) {
         AppendBaselineJson(out_, *baseline_, DecisionOf(*judgement.pair, true),
                            judgement.baselineOutcome == Outcome::kUndecided);

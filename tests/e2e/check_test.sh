@@ -104,6 +104,9 @@ check_in "$kit" --format csv
 check "an installed map that is a folder: unreadable, and why, exit 1" \
   "unreadable|differs 1 ThermalMap_AC.ini cannot be read: a folder, not a file" \
   "$(own_row | cut -d' ' -f7 | cut -d'|' -f1-2) $(cat "$kit/status") $(python3 -c 'import csv, sys; print(next(csv.DictReader(open(sys.argv[1], newline="")))["error"])' "$kit/stdout")"
+check_in "$kit" --format json
+check "the same machine's JSON gives the reason" "unreadable ThermalMap_AC.ini cannot be read: a folder, not a file" \
+  "$(python3 -c 'import json, sys; m = json.load(open(sys.argv[1]))["maps"][0]; print(m["installed"], m["installed_error"])' "$kit/stdout")"
 rmdir "$umdf/ThermalMap_AC.ini"
 mv "$work/ac-installed" "$umdf/ThermalMap_AC.ini"
 
