@@ -48,7 +48,7 @@ void ReadFolderEntry(FleetReading& reading, const std::wstring& path, platform::
   if (kind == platform::EntryKind::kOther) {
     return PassOver(reading, path, "not a regular file (a FIFO, a socket, a device, or a link to nothing)");
   }
-  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadNoWait);
   if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
   if (platform::GetFileType(file) != platform::FileType::kDisk) {
     PassOver(reading, path, "not a regular file");

@@ -167,6 +167,11 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
     case FileAccess::kReadUnchanging:
       fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
       break;
+    case FileAccess::kReadNoWait:
+      // A file swapped for a FIFO after its folder was listed must not hold
+      // the run in open() until some writer comes.
+      fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+      break;
     case FileAccess::kCreateAlways:
       fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       break;

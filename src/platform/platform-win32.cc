@@ -67,6 +67,7 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
   HANDLE file = INVALID_HANDLE_VALUE;
   switch (access) {
     case FileAccess::kReadExisting:
+    case FileAccess::kReadNoWait:
       // Shared with deletion too, so that the installer's replacement of a
       // map never fails while a check reads it.
       file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

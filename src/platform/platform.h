@@ -93,10 +93,12 @@ bool SetFileAttributesW(const wchar_t* path, uint32_t attributes);
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 
 // How CreateFileW opens a file: an existing one for reading, shared with
-// readers and writers, or shared with readers only, so that nobody writes it
-// while it is open; a new or emptied one for writing; or an existing folder,
-// to ask for its final path. Links are followed.
-enum class FileAccess { kReadExisting, kReadUnchanging, kCreateAlways, kOpenFolder };
+// readers and writers (kReadNoWait: the same, but a FIFO or a device opens
+// at once and reads without waiting, for an entry that is read only if it
+// proves a file on a disk), or shared with readers only, so that nobody
+// writes it while it is open; a new or emptied one for writing; or an
+// existing folder, to ask for its final path. Links are followed.
+enum class FileAccess { kReadExisting, kReadNoWait, kReadUnchanging, kCreateAlways, kOpenFolder };
 
 // Opens file or folder `path` as `access` says; null on failure.
 void* CreateFileW(const wchar_t* path, FileAccess access);
