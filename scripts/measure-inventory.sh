@@ -14,7 +14,10 @@
 # the hashes of both maps, judged by the next release with the example kit
 # as the baseline, against the same join in awk in both kits followed by
 # each hash looked up among the kits' map hashes.
-# Usage: scripts/measure-inventory.sh [PAIRS]
+# With OTHER_CHECKER (another build's thermalmapcheck, such as one of an
+# older commit), it times this build against that one instead, on the two
+# 10,000,000-row exports, plain and with both hashes.
+# Usage: scripts/measure-inventory.sh [PAIRS] [OTHER_CHECKER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Which machine and which qemu-user gave these figures: under qemu the
@@ -22,6 +25,7 @@ cd "$(dirname "$0")/.."
 source scripts/i386-lib.sh
 describe_i386
 pairs=${1:-5}
+other_checker=${2:-}
 checker=$PWD/build/linux/thermalmapcheck
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -111,6 +115,16 @@ compare() {
   done
   echo "$name: median ratio $(median "${ratios[@]}"), peak memory $(median "${peaks[@]}") KB against $other's $(median "${other_peaks[@]}") KB"
 }
+
+if [[ -n $other_checker ]]; then
+  compare "10,000,000 rows, 2,000 pairs, one file" "$checker --kit $kit --firmware $work/10m.csv --format csv" \
+    "$other_checker --kit $kit --firmware $work/10m.csv --format csv" "the other build"
+  compare "10,000,000 rows with the installed maps' hashes, against a baseline kit" \
+    "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" \
+    "$other_checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" \
+    "the other build"
+  exit 0
+fi
 
 join="mawk -v kit=$kit -f $work/join.awk $kit/KORVPlatformTable.ini"
 compare "10,000,000 rows, 2,000 pairs, one file" \
