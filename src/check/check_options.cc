@@ -14,6 +14,7 @@ std::string CheckUsage() {
          "                       [--column COLUMN=NAME]... [--format text|json|csv|html]\n"
          "                       [--no-header]\n"
          "       " + name + " --dump FILE\n"
+         "       " + name + " [--kit DIR] --seal LABEL\n"
          "Shows which thermal maps ThermalMapInstaller.exe gives a machine and, on this\n"
          "machine, whether they are in place. Changes nothing.\n"
          "  --kit DIR        the kit: KORVPlatformTable.ini and the platform folders\n"
@@ -32,6 +33,9 @@ std::string CheckUsage() {
          "                   the inventory's column that holds the BIOS version, the\n"
          "                   platform name, or an installed map's SHA-256\n"
          "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
+         "  --seal LABEL     write the kit's SHA256SUMS, release LABEL: the hashes of the\n"
+         "                   table, of every map an entry names and of the programs;\n"
+         "                   a sealed kit is checked against it whenever it is read\n"
          "  --format FORMAT  text (the default), json, csv (one row per machine), or html\n"
          "                   (one page that shows the machines per folder)\n"
          "  --no-header      with --format csv, the rows without the header line, for\n"
@@ -80,6 +84,7 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     std::wstring* value = Is(option, L"--kit")            ? &options.kit
                           : Is(option, L"--baseline-kit") ? &options.baselineKit
                           : Is(option, L"--dump")         ? &options.dump
+                          : Is(option, L"--seal")         ? &options.seal
                                                           : nullptr;
     bool isFormat = Is(option, L"--format");
     bool isFirmware = Is(option, L"--firmware");
@@ -144,6 +149,12 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
   if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKit.empty() ||
                                 formatGiven || columnGiven)) {
     error = "--dump stands alone";
+    return 3;
+  }
+  bool sealable = std::all_of(options.seal.begin(), options.seal.end(), [](wchar_t c) { return c >= L' '; });
+  if (!options.seal.empty() && (!sealable || !options.firmware.empty() || !options.baselineKit.empty() ||
+                                !options.dump.empty() || formatGiven || columnGiven || !options.csvHeader)) {
+    error = sealable ? "--seal goes with --kit alone" : "--seal takes a label on one line, without control characters";
     return 3;
   }
   return 0;

@@ -15,6 +15,7 @@ struct CheckOptions {
   std::string acSha256Column;
   std::string dcSha256Column;
   std::wstring dump;                   // non-empty: write this machine's table there and stop
+  std::wstring seal;                   // non-empty: seal the kit as this release and stop
   OutputFormat format = OutputFormat::kText;
   bool csvHeader = true;  // false: CSV rows only, as for each chunk of an export after the first
   bool help = false;

@@ -1,6 +1,7 @@
 #include "check/check_output.h"
 
 #include "check/json_text.h"
+#include "check/kit_seal.h"
 #include "check/kit_change.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
@@ -123,7 +124,7 @@ std::string MachineCheckText(const MachineCheck& check) {
   const KitDecision& decision = check.decision;
   std::string text = check.report + "\n";
   text += "Firmware: " + Wide(check.firmware) + " (" + check.format + ")\n";
-  text += "Kit: " + Wide(kit.path) + "\n";
+  text += "Kit: " + Wide(kit.path) + " (" + KitIdentityText(kit) + ")\n";
   text += FindingsText(check.findings);
   text += "Decision:\n";
   text += "  Tag: " + Quoted(kit.tag) + (kit.tagOk ? " passes\n" : " fails\n");
@@ -144,7 +145,7 @@ std::string MachineCheckText(const MachineCheck& check) {
   text += "  The installer " + InstallerAction(kit, decision, check.installed, false) + "\n";
   if (check.baselineKit != nullptr) {
     const KitSnapshot& baselineKit = *check.baselineKit;
-    text += "Baseline kit: " + Wide(baselineKit.path) + "\n";
+    text += "Baseline kit: " + Wide(baselineKit.path) + " (" + KitIdentityText(baselineKit) + ")\n";
     text += "  Tag: " + Quoted(baselineKit.tag) + (baselineKit.tagOk ? " passes\n" : " fails\n");
     std::string baselineReason = NoFolderReason(baselineKit, check.baseline, false);
     text += "  Folder: " + (baselineReason.empty() ? Wide(check.baseline.folder) : "none: " + baselineReason) + "\n";
@@ -259,6 +260,7 @@ std::string MachineCheckJson(const MachineCheck& check) {
   string(json, Widened(check.format));
   json += ",\"kit\":";
   string(json, check.kit->path);
+  AppendKitIdentityJson(json, "kit_", *check.kit);
   json += ",\"report\":";
   string(json, Widened(check.report));
   json += ",\"bios_version\":";
@@ -278,6 +280,7 @@ void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const
                         bool undecided) {
   json += ",\"baseline\":{\"kit\":";
   AppendJsonString(json, baselineKit.path.c_str());
+  AppendKitIdentityJson(json, "kit_", baselineKit);
   json += ",";
   AppendSelectionJson(json, baselineKit, baseline, kUncheckedMaps, undecided, nullptr);
   json += "}";

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "install/platform_table.h"
 #include "platform/platform.h"
 
 bool AppendFileBytes(void* file, std::string& bytes, uint64_t count) {
@@ -49,4 +50,16 @@ bool IsFolder(const wchar_t* path) {
 std::string UnreadableReason(const std::wstring& path) {
   bool there = platform::GetFileAttributesW(path.c_str()) != platform::kInvalidFileAttributes;
   return there ? "cannot be read" : "no such file or folder";
+}
+
+std::wstring FinalPathOf(void* file) {
+  wchar_t final[kPathCapacity];
+  uint32_t length = platform::GetFinalPathNameByHandleW(file, final, kPathCapacity);
+  return std::wstring(final, length);
+}
+
+bool LiesInside(const std::wstring& path, const std::wstring& folder) {
+  if (folder.empty() || path.size() <= folder.size()) return false;
+  bool separated = folder.back() == platform::kPathSeparator || path[folder.size()] == platform::kPathSeparator;
+  return separated && platform::CompareStringOrdinal(path.c_str(), folder.c_str(), static_cast<uint32_t>(folder.size()));
 }

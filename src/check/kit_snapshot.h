@@ -10,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "check/kit_findings.h"
 #include "check/map_hash.h"
 
 // A map of a folder, as the installer finds it.
@@ -51,6 +52,13 @@ struct KitSnapshot {
   // The maps of the folders selected so far, or of every folder an entry
   // names once ReadListedFolders read them.
   std::map<std::wstring, std::array<MapSource, 2>> folders;
+  // Its identity, as ReadKitSeal gives it: the release its seal names (else
+  // its folder's name), the fingerprint of its files, whether SHA256SUMS
+  // seals it, and where its files are not what the seal lists.
+  std::string release;
+  MapHash fingerprint;
+  bool sealed;
+  std::vector<KitFinding> sealFindings;
 };
 
 // Makes `kit` the kit in use, for the functions that read the kit in use.

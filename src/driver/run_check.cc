@@ -10,8 +10,10 @@
 #include "check/files.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
+#include "check/kit_seal.h"
 #include "check/kit_snapshot.h"
 #include "check/machine_check.h"
+#include "common/utf8.h"
 #include "fleet/export_start.h"
 #include "fleet/fleet_sources.h"
 #include "fleet/run_fleet.h"
@@ -90,6 +92,7 @@ int ReadKit(const wchar_t* option, const std::wstring& kit, KitSnapshot& snapsho
   if ((!kit.empty() && length == 0) || !ReadKitSnapshot(full, snapshot)) {
     return Fail(name + ": the kit folder's path is too long");
   }
+  ReadKitSeal(snapshot, option == std::wstring(L"--baseline-kit"));
   if (!snapshot.tableExists || !snapshot.tagOk) {
     Complain(std::string(option == std::wstring(L"--baseline-kit") ? "the baseline kit " : "the kit ") +
              ConsoleText(snapshot.path.c_str()) +
@@ -97,6 +100,27 @@ int ReadKit(const wchar_t* option, const std::wstring& kit, KitSnapshot& snapsho
              ", so the installer installs nothing from it");
   }
   return 0;
+}
+
+// Seals `kit` as release `label`, unless it has error findings.
+int SealKit(const KitSnapshot& kit, const std::wstring& label) {
+  UseKit(kit);
+  std::vector<KitFinding> findings = FindKitMistakes();
+  std::string name = ConsoleText(kit.path.c_str());
+  if (HoldsErrors(findings)) {
+    Print(FindingsText(findings));
+    Complain("the kit " + name + " has error findings, so it is not sealed");
+    return 2;
+  }
+  size_t files = 0;
+  if (!WriteKitSeal(kit, Utf8FromWide(label.c_str()), files)) return Fail(name + ": SHA256SUMS cannot be written");
+  KitSnapshot sealed;
+  ReadKitSnapshot(kit.useFolder, sealed);
+  ReadKitSeal(sealed, false);
+  return Print("Sealed " + name + " as release " + sealed.release + " (fingerprint " +
+               HexOf(sealed.fingerprint).substr(0, 12) + "): " + std::to_string(files) + " files listed in SHA256SUMS\n")
+             ? 0
+             : 3;
 }
 
 }  // namespace
@@ -114,6 +138,10 @@ int RunCheck(wchar_t** argv) {
   if (withBaseline && ReadKit(L"--baseline-kit", options.baselineKit, baseline) != 0) return 3;
   KitSnapshot kit;
   if (ReadKit(L"--kit", options.kit, kit) != 0) return 3;
+  if (!options.seal.empty()) return SealKit(kit, options.seal);
+  if (withBaseline && baseline.fingerprint == kit.fingerprint) {
+    Complain("the kit and the baseline kit are the same bytes");
+  }
 
   InventoryColumns columns = ColumnsOf(options);
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
@@ -158,8 +186,7 @@ int RunCheck(wchar_t** argv) {
     kitMaps = std::make_unique<KitMapIndex>(kit, withBaseline ? &baseline : nullptr);
   }
   JudgeMachine(check, kit, withBaseline ? &baseline : nullptr, kitMaps.get());
-  UseKit(kit);
-  check.findings = FindKitMistakes();
+  check.findings = KitFindings(kit, withBaseline ? &baseline : nullptr);
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
   bool printed = Print(options.format == OutputFormat::kJson ? MachineCheckJson(check) : MachineCheckText(check));
   return printed ? check.exitStatus : 3;

@@ -22,22 +22,6 @@ void PassOver(FleetReading& reading, const std::wstring& path, const char* reaso
   GiveError(reading, FileName(path), std::string("passed over: ") + reason, true);
 }
 
-// The final path of the open `file`, every link resolved; empty when the
-// system gives none.
-std::wstring FinalPath(void* file) {
-  wchar_t final[kPathCapacity];
-  uint32_t length = platform::GetFinalPathNameByHandleW(file, final, kPathCapacity);
-  return std::wstring(final, length);
-}
-
-// Whether final path `path` lies inside the folder whose final path is
-// `folder`.
-bool LiesInside(const std::wstring& path, const std::wstring& folder) {
-  if (folder.empty() || path.size() <= folder.size()) return false;
-  bool separated = folder.back() == platform::kPathSeparator || path[folder.size()] == platform::kPathSeparator;
-  return separated && platform::CompareStringOrdinal(path.c_str(), folder.c_str(), static_cast<uint32_t>(folder.size()));
-}
-
 // An entry of a folder whose final path is `folder`: only a file on a disk
 // is opened, and one reached through a link only where it lies inside the
 // folder, so that nothing blocks the run and no file beyond the share is
@@ -52,7 +36,7 @@ void ReadFolderEntry(FleetReading& reading, const std::wstring& path, platform::
   if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
   if (platform::GetFileType(file) != platform::FileType::kDisk) {
     PassOver(reading, path, "not a regular file");
-  } else if (kind == platform::EntryKind::kLinkedFile && !LiesInside(FinalPath(file), folder)) {
+  } else if (kind == platform::EntryKind::kLinkedFile && !LiesInside(FinalPathOf(file), folder)) {
     PassOver(reading, path, "a link to a file outside the folder");
   } else {
     ReadDiskFile(reading, path, file, true);
@@ -95,7 +79,7 @@ void ReadFolder(FleetReading& reading, const std::wstring& folder) {
   if (entries.starts.empty()) return GiveError(reading, Utf8FromWide(folder.c_str()), "a folder that holds no files");
   std::wstring folderPath;
   if (void* opened = platform::CreateFileW(folder.c_str(), platform::FileAccess::kOpenFolder)) {
-    folderPath = FinalPath(opened);
+    folderPath = FinalPathOf(opened);
     platform::CloseHandle(opened);
   }
   size_t count = entries.starts.size();

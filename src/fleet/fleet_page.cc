@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "check/json_text.h"
+#include "check/kit_seal.h"
 #include "common/utf8.h"
 #include "fleet/page_parts.h"
 
@@ -197,8 +198,13 @@ class PageWriter : public FleetWriter {
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<title>Thermal maps of " + machines + " machines</title><style>" + kStyle +
            "</style></head>\n<body>\n<h1>Which thermal maps the machines get</h1>\n";
-    out_ += "<p>Kit: <code class=\"kit\">" + Html(judge.kit().path) + "</code><br>Machines: <span class=\"machine-count\">" +
-            machines + "</span></p>\n";
+    out_ += "<p>Kit: <code class=\"kit\">" + Html(judge.kit().path) + "</code> (" +
+            Html(KitIdentityText(judge.kit())) + ")";
+    if (judge.baseline() != nullptr) {
+      out_ += "<br>Baseline kit: <code>" + Html(judge.baseline()->path) + "</code> (" +
+              Html(KitIdentityText(*judge.baseline())) + ")";
+    }
+    out_ += "<br>Machines: <span class=\"machine-count\">" + machines + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
             std::to_string(status) + "</span>: " + StatusMeaning(status, summary) + ".</p>\n";
     // A kit that installs nothing explains every chart below: that comes first.

@@ -1,5 +1,6 @@
 #include "check/check_output.h"
 #include "check/json_text.h"
+#include "check/kit_seal.h"
 #include "fleet/fleet_writers.h"
 #include "install/deploy.h"
 
@@ -62,7 +63,10 @@ class JsonWriter : public FleetWriter {
             ",\"passed_over\":" + std::to_string(summary.passedOver);
     if (summary.reportingInstalled > 0) AppendInstalled(summary);
     if (baseline_ != nullptr) AppendChanges(summary);
-    out_ += "},\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";
+    out_ += "},\"kit\":";
+    AppendJsonString(out_, kit_.path.c_str());
+    AppendKitIdentityJson(out_, "kit_", kit_);
+    out_ += ",\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";
     Emit(0);
   }
 
@@ -88,6 +92,7 @@ class JsonWriter : public FleetWriter {
   void AppendChanges(const FleetSummary& summary) {
     out_ += ",\"baseline_kit\":";
     AppendJsonString(out_, baseline_->path.c_str());
+    AppendKitIdentityJson(out_, "baseline_kit_", *baseline_);
     out_ += ",\"changes\":{";
     for (const char* word : kChangeWords) {
       auto count = summary.changes.find(word);

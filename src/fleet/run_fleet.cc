@@ -6,6 +6,7 @@
 #include "check/complaint.h"
 #include "check/json_text.h"
 #include "check/kit_findings.h"
+#include "check/kit_seal.h"
 #include "check/machine_check.h"
 #include "common/utf8.h"
 #include "common/wide_text.h"
@@ -82,8 +83,7 @@ InventoryColumns ColumnsOf(const CheckOptions& options) {
 }
 
 int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline) {
-  UseKit(kit);
-  std::vector<KitFinding> findings = FindKitMistakes();
+  std::vector<KitFinding> findings = KitFindings(kit, baseline);
   FleetJudge judge(kit, baseline, options.format == OutputFormat::kHtml);
   std::unique_ptr<FleetWriter> writer = MakeWriter(options, judge, findings);
   FleetRun run{&judge, writer.get()};

@@ -3,6 +3,7 @@
 
 #include "check/check_output.h"
 #include "check/json_text.h"
+#include "check/kit_seal.h"
 #include "common/utf8.h"
 #include "fleet/fleet_writers.h"
 
@@ -37,6 +38,11 @@ class TextWriter : public FleetWriter {
   void End(const FleetJudge& judge, int status) override {
     if (!aligned_) Align();
     FleetSummary summary = judge.Summary();
+    out_ += "Kit: " + ConsoleText(judge.kit().path.c_str()) + " (" + KitIdentityText(judge.kit()) + ")\n";
+    if (withBaseline_) {
+      out_ += "Baseline kit: " + ConsoleText(judge.baseline()->path.c_str()) + " (" +
+              KitIdentityText(*judge.baseline()) + ")\n";
+    }
     out_ += "Summary:\n";
     for (const auto& [folder, count] : summary.perFolder) {
       out_ += "  " + std::to_string(count) + " in " + ConsoleText(folder.c_str()) + "\n";

@@ -36,6 +36,10 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
   return SHA256_Final(digest, &context) == 1 && hashed;
 }
 
+bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
+  return SHA256(static_cast<const unsigned char*>(data), size, digest) != nullptr;
+}
+
 bool WriteStandardOutput(const char* text, size_t size) {
   // The writers hand over large blocks: no buffer of the C library between.
   while (size > 0) {

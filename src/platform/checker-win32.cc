@@ -24,20 +24,34 @@ bool HashToEnd(HANDLE file, BCRYPT_HASH_HANDLE hash) {
   return true;
 }
 
-}  // namespace
-
-bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
+// The SHA-256 of what `add` adds to a hash; false when the system gives none
+// or `add` fails.
+template <typename Add>
+bool HashSha256(uint8_t (&digest)[32], Add add) {
   BCRYPT_ALG_HANDLE algorithm = nullptr;
   if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return false;
   }
   // No hash object passed: the system keeps it (Windows 7 and later).
   BCRYPT_HASH_HANDLE hash = nullptr;
-  bool hashed = BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) &&
-                HashToEnd(file, hash) && BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, sizeof digest, 0));
+  bool hashed = BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) && add(hash) &&
+                BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, sizeof digest, 0));
   if (hash != nullptr) ::BCryptDestroyHash(hash);
   ::BCryptCloseAlgorithmProvider(algorithm, 0);
   return hashed;
+}
+
+}  // namespace
+
+bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
+  return HashSha256(digest, [file](BCRYPT_HASH_HANDLE hash) { return HashToEnd(file, hash); });
+}
+
+bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
+  return HashSha256(digest, [data, size](BCRYPT_HASH_HANDLE hash) {
+    auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data));
+    return BCRYPT_SUCCESS(::BCryptHashData(hash, bytes, static_cast<ULONG>(size), 0));
+  });
 }
 
 const char kCheckerName[] = "ThermalMapCheck";

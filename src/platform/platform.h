@@ -131,6 +131,10 @@ bool ReadFile(void* file, void* buffer, uint32_t size, uint32_t& read);
 // (it links without bcrypt).
 bool HashFileSha256(void* file, uint8_t (&digest)[32]);
 
+// Sets `digest` to the SHA-256 of the `size` bytes at `data`; false when the
+// system gives no SHA-256. The checker's alone, as HashFileSha256.
+bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]);
+
 // Why the last call of this thread failed, in the system's words with its
 // code ("Access is denied. (error 5)").
 std::string LastErrorText();

@@ -1,0 +1,255 @@
+#include "check/kit_seal.h"
+
+#include <algorithm>
+#include <map>
+
+#include "check/files.h"
+#include "check/json_text.h"
+#include "common/utf8.h"
+#include "install/deploy.h"
+#include "install/platform_table.h"
+#include "platform/platform.h"
+
+namespace {
+
+// A seal larger than this is no kit's: it is not read.
+constexpr uint64_t kLargestSeal = 1 << 20;
+
+constexpr char kReleasePrefix[] = "# release: ";
+
+// The programs a seal lists where they stand beside the table.
+constexpr const wchar_t* kKitPrograms[] = {L"ThermalMapInstaller.exe", L"ThermalMapCheck.exe"};
+
+// A kit's files by their paths relative to the kit, with "/" between
+// folders, in byte order as sha256sum's lines sort.
+using KitFiles = std::map<std::string, MapHash>;
+
+// The path of the open `file` relative to the kit whose final path is
+// `kitFolder`, with "/"; empty where it lies outside the kit.
+std::string RelativePath(void* file, const std::wstring& kitFolder) {
+  std::wstring path = FinalPathOf(file);
+  if (!LiesInside(path, kitFolder)) return "";
+  size_t from = kitFolder.size() + (kitFolder.back() == platform::kPathSeparator ? 0 : 1);
+  std::string relative = Utf8FromWide(path.substr(from).c_str());
+  std::replace(relative.begin(), relative.end(), static_cast<char>(platform::kPathSeparator), '/');
+  return relative;
+}
+
+std::wstring FinalPathOfFolder(const std::wstring& folder) {
+  void* opened = platform::CreateFileW(folder.c_str(), platform::FileAccess::kOpenFolder);
+  if (opened == nullptr) return L"";
+  std::wstring path = FinalPathOf(opened);
+  platform::CloseHandle(opened);
+  return path;
+}
+
+// Opens `path` to read only where it is a file on a disk inside the kit
+// (nothing that could block, nothing a link leads out to); sets `relative`.
+void* OpenKitFile(const std::wstring& path, const std::wstring& kitFolder, std::string& relative) {
+  void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadNoWait);
+  if (file == nullptr) return nullptr;
+  relative = platform::GetFileType(file) == platform::FileType::kDisk ? RelativePath(file, kitFolder) : "";
+  if (relative.empty()) {
+    platform::CloseHandle(file);
+    return nullptr;
+  }
+  return file;
+}
+
+// Adds file `path` of the kit, hashed, to `files`.
+void AddKitFile(const std::wstring& path, const std::wstring& kitFolder, KitFiles& files) {
+  std::string relative;
+  void* file = OpenKitFile(path, kitFolder, relative);
+  if (file == nullptr) return;
+  MapHash hash{};
+  if (HashOpenFile(file, hash)) files.emplace(relative, hash);
+  platform::CloseHandle(file);
+}
+
+// The files a seal of `kit` lists: the table, the maps the installer would
+// install of every folder an entry names (as ReadListedFolders hashed
+// them), and the programs beside the table.
+KitFiles ListKitFiles(const KitSnapshot& kit) {
+  KitFiles files;
+  std::wstring kitFolder = FinalPathOfFolder(kit.path);
+  if (kitFolder.empty()) return files;
+  std::wstring beside = kit.path + platform::kPathSeparator;
+  AddKitFile(beside + kPlatformTableFileName, kitFolder, files);
+  for (const wchar_t* program : kKitPrograms) AddKitFile(beside + program, kitFolder, files);
+  for (const auto& folder : kit.folders) {
+    for (const MapSource& map : folder.second) {
+      if (!map.inKit) continue;
+      std::string relative;
+      void* file = OpenKitFile(map.source, kitFolder, relative);
+      if (file == nullptr) continue;
+      files.emplace(relative, map.hash);
+      platform::CloseHandle(file);
+    }
+  }
+  return files;
+}
+
+// The seal's lines of `files`, without the label's.
+std::string SealLines(const KitFiles& files) {
+  std::string lines;
+  for (const auto& [path, hash] : files) lines += HexOf(hash) + "  " + path + "\n";
+  return lines;
+}
+
+// Whether `path`, as a seal's line gives it, names a file inside the kit:
+// relative, with "/" between names that are neither empty, "." nor "..".
+bool IsKitPath(const std::string& path) {
+  if (path.empty() || path.find_first_of("\\:") != std::string::npos) return false;
+  size_t start = 0;
+  while (true) {
+    size_t end = path.find('/', start);
+    std::string name = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) return false;
+    if (end == std::string::npos) return true;
+    start = end + 1;
+  }
+}
+
+// A line of a seal: a file it lists, where its line stands.
+struct SealLine {
+  int line;
+  MapHash hash;
+};
+
+// Reads the seal `bytes` of the kit into `release` and `listed`; each line
+// that is neither a comment nor "HASH  PATH" is a finding.
+void ReadSealLines(const std::string& bytes, const std::wstring& sealFile, std::string& release,
+                   std::map<std::string, SealLine>& listed, std::vector<KitFinding>& findings) {
+  // A seal saved by a Windows editor may open with a UTF-8 byte-order mark.
+  size_t start = bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+  for (int line = 1; start < bytes.size(); ++line) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string text = bytes.substr(start, end - start);
+    start = end + 1;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (line == 1 && text.rfind(kReleasePrefix, 0) == 0) {
+      release = text.substr(sizeof kReleasePrefix - 1);
+      continue;
+    }
+    if (!text.empty() && text[0] == '#') continue;
+    MapHash hash{};
+    // sha256sum marks a file read in binary mode with "*" for its second blank.
+    bool formed = text.size() > kHexLength + 2 && ParseHex(text.substr(0, kHexLength), hash) &&
+                  text[kHexLength] == ' ' && (text[kHexLength + 1] == ' ' || text[kHexLength + 1] == '*');
+    std::string path = formed ? text.substr(kHexLength + 2) : "";
+    if (!formed || !IsKitPath(path) || listed.count(path) > 0) {
+      std::string why = !formed ? "is neither a comment nor \"HASH  PATH\" (64 hexadecimal digits, two blanks, a path)"
+                        : listed.count(path) > 0 ? "lists " + path + " again"
+                                                 : "names " + path + ", which is no path inside the kit";
+      findings.push_back({true, "manifest-malformed", sealFile, line, "the line " + why});
+      continue;
+    }
+    listed.emplace(path, SealLine{line, hash});
+  }
+}
+
+// The hash of the kit file `relative` (with "/"), which no entry names
+// now; false where it is not there, or not a file inside the kit.
+bool HashListedFile(const KitSnapshot& kit, const std::wstring& kitFolder, const std::string& relative,
+                    MapHash& hash) {
+  std::wstring path = kit.path + platform::kPathSeparator + WideFromUtf8(relative);
+  std::replace(path.begin(), path.end(), L'/', platform::kPathSeparator);
+  std::string opened;
+  void* file = OpenKitFile(path, kitFolder, opened);
+  if (file == nullptr) return false;
+  bool hashed = HashOpenFile(file, hash);
+  platform::CloseHandle(file);
+  return hashed;
+}
+
+// Compares what the checker read of `kit` with the files its seal lists.
+void CompareWithSeal(KitSnapshot& kit, const KitFiles& files, const std::wstring& sealFile,
+                     const std::string& bytes) {
+  std::vector<KitFinding>& findings = kit.sealFindings;
+  std::map<std::string, SealLine> listed;
+  std::string release;
+  ReadSealLines(bytes, sealFile, release, listed, findings);
+  if (!release.empty()) kit.release = release;
+  std::wstring kitFolder = FinalPathOfFolder(kit.path);
+  std::string lists = "release " + kit.release + " lists";
+  for (const auto& [path, line] : listed) {
+    auto read = files.find(path);
+    MapHash hash{};
+    bool there = read != files.end() ? (hash = read->second, true) : HashListedFile(kit, kitFolder, path, hash);
+    if (!there) {
+      findings.push_back({true, "kit-file-missing", sealFile, line.line,
+                                     path + " is not in the kit, though " + lists + " it"});
+    } else if (hash != line.hash) {
+      findings.push_back({true, "kit-altered", sealFile, line.line,
+                                     path + " is not the bytes " + lists});
+    }
+  }
+  for (const auto& file : files) {
+    bool program = std::any_of(std::begin(kKitPrograms), std::end(kKitPrograms),
+                               [&file](const wchar_t* name) { return Utf8FromWide(name) == file.first; });
+    if (!program && listed.count(file.first) == 0) {
+      findings.push_back({false, "kit-file-unlisted", sealFile, 0,
+                                     file.first + " is read by the installer, but " + lists + " no such file"});
+    }
+  }
+}
+
+}  // namespace
+
+void ReadKitSeal(KitSnapshot& kit, bool baseline) {
+  ReadListedFolders(kit);
+  KitFiles files = ListKitFiles(kit);
+  std::string lines = SealLines(files);
+  platform::HashBytesSha256(lines.data(), lines.size(), kit.fingerprint.bytes);
+  size_t slash = kit.path.find_last_of(platform::kPathSeparator);
+  kit.release = Utf8FromWide((slash == std::wstring::npos ? kit.path : kit.path.substr(slash + 1)).c_str());
+  std::wstring sealPath = kit.path + platform::kPathSeparator + kSealFileName;
+  std::wstring sealFile = baseline ? sealPath : kSealFileName;
+  kit.sealed = IsFile(sealPath.c_str());
+  if (!kit.sealed) return;
+  std::string bytes;
+  int read = ReadWholeFile(sealPath.c_str(), bytes, kLargestSeal);
+  if (read != 1) {
+    kit.sealFindings.push_back({true, "manifest-malformed", sealFile, 0,
+                                read == 2 ? "the seal is larger than 1 MiB" : "the seal cannot be read"});
+    return;
+  }
+  CompareWithSeal(kit, files, sealFile, bytes);
+}
+
+bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files) {
+  KitFiles listed = ListKitFiles(kit);
+  files = listed.size();
+  std::string text = kReleasePrefix + label + "\n" + SealLines(listed);
+  std::wstring path = kit.path + platform::kPathSeparator + kSealFileName;
+  std::wstring temporary = path + L".new";
+  void* file = platform::CreateFileW(temporary.c_str(), platform::FileAccess::kCreateAlways);
+  bool written = file != nullptr && platform::WriteFile(file, text.data(), static_cast<uint32_t>(text.size())) &&
+                 platform::FlushFileBuffers(file);
+  if (file != nullptr) platform::CloseHandle(file);
+  if (written && platform::MoveFileExW(temporary.c_str(), path.c_str())) return true;
+  platform::DeleteFileW(temporary.c_str());
+  return false;
+}
+
+std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const KitSnapshot* baseline) {
+  UseKit(kit);
+  std::vector<KitFinding> findings = FindKitMistakes();
+  findings.insert(findings.end(), kit.sealFindings.begin(), kit.sealFindings.end());
+  if (baseline != nullptr) findings.insert(findings.end(), baseline->sealFindings.begin(), baseline->sealFindings.end());
+  return findings;
+}
+
+std::string KitIdentityText(const KitSnapshot& kit) {
+  return "release " + kit.release + ", fingerprint " + HexOf(kit.fingerprint).substr(0, 12) +
+         (kit.sealed ? ", sealed" : ", not sealed");
+}
+
+void AppendKitIdentityJson(std::string& json, const char* prefix, const KitSnapshot& kit) {
+  json += std::string(",\"") + prefix + "release\":";
+  AppendJsonUtf8(json, kit.release);
+  json += std::string(",\"") + prefix + "fingerprint\":\"" + HexOf(kit.fingerprint) + "\"";
+  json += std::string(",\"") + prefix + "sealed\":" + (kit.sealed ? "true" : "false");
+}
