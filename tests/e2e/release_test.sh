@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# A release's seal with the native checker: written as sha256sum checks it,
+# refused for a kit with errors, and every change to a sealed kit found
+# whenever the kit is read.
+source "$(dirname "$0")/test-lib.sh"
+: "${NATIVE_CHECKER:?the native thermalmapcheck}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+row=$'name,bios_version,platform_name\npc1,MRL01.0105,x'
+# judge KIT [OPTIONS...]: "STATUS CODES" of one row judged by KIT, the codes
+# of its findings in the order given.
+judge() {
+  local status=0
+  "$NATIVE_CHECKER" --kit "$@" --firmware - --format json <<<"$row" >"$work/out" 2>"$work/err" || status=$?
+  echo "$status $(python3 -c 'import json, sys; print(" ".join(f["code"] for f in json.load(open(sys.argv[1]))["findings"]))' "$work/out")"
+}
+
+kit=$work/kit-1.1
+cp -r "$repo/examples/kit" "$kit"
+"$NATIVE_CHECKER" --kit "$kit" --seal 1.1 >"$work/out"
+check "the seal: its release line, then sha256sum's lines, which it checks" \
+  "# release: 1.1 7 0 KORVPlatformTable.ini" \
+  "$(head -1 "$kit/SHA256SUMS") $(tail -n +2 "$kit/SHA256SUMS" | wc -l) $(cd "$kit" && sha256sum --quiet -c SHA256SUMS; echo $?) $(sed -n 2p "$kit/SHA256SUMS" | cut -c67-)"
+check "a sealed, unchanged kit: no finding, and its identity" "0  1.1 True" \
+  "$(judge "$kit") $(python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); print(d["kit_release"], d["kit_sealed"])' "$work/out")"
+
+# Each change made to a copy of the sealed kit.
+while IFS='|' read -r name change expected; do
+  copy=$work/changed
+  rm -rf "$copy" && cp -r "$kit" "$copy"
+  (cd "$copy" && eval "$change")
+  check "$name" "$expected" "$(judge "$copy")"
+done <<'CASES'
+a map changed after the release: exit 2|echo x >>MRL01/ThermalMap_AC.ini|2 kit-altered
+a listed file removed|rm MRL02/ThermalMap_DC.ini|2 map-missing kit-file-missing
+a folder added that an entry names, not sealed|mkdir MRL03 && cp MRL01/* MRL03 && sed -i 's/^TOTAL_NUM=2/TOTAL_NUM=3/; s/^2=MRL02/2=MRL02\n3=MRL03/' KORVPlatformTable.ini|2 kit-altered kit-file-unlisted kit-file-unlisted
+a line that is no hash line|echo 'not a hash line' >>SHA256SUMS|2 manifest-malformed
+a listed path that leads out of the kit|printf '%064d  ../kit-1.1/KORVPlatformTable.ini\n' 0 >>SHA256SUMS|2 manifest-malformed
+CASES
+check "a changed map names its file and release" \
+  "MRL01/ThermalMap_AC.ini is not the bytes release 1.1 lists" \
+  "$(cd "$work" && rm -rf changed && cp -r "$kit" changed && echo x >>changed/MRL01/ThermalMap_AC.ini && judge changed >/dev/null && python3 -c 'import json; print(json.load(open("out"))["findings"][0]["message"])')"
+
+# As the baseline kit: verified too, and the same bytes as the kit say so.
+cp -r "$repo/examples/kit" "$work/copy"
+check "a baseline kit of the kit's bytes: said, same fingerprint" \
+  "0  thermalmapcheck: the kit and the baseline kit are the same bytes 1" \
+  "$(judge "$work/copy" --baseline-kit "$kit") $(cat "$work/err") $(python3 -c 'import json, sys; d = json.load(open(sys.argv[1]))["summary"]; print(int(d["baseline_kit_fingerprint"] == json.load(open(sys.argv[1]))["kit_fingerprint"]))' "$work/out")"
+echo x >>"$kit/MRL02/ThermalMap_AC.ini"
+check "an altered baseline kit: exit 2" "2 kit-altered" "$(judge "$work/copy" --baseline-kit "$kit")"
+
+# Sealing: a kit with error findings is not sealed; a seal is replaced whole.
+status=0
+"$NATIVE_CHECKER" --kit "$repo/examples/kit-with-mistakes" --seal 1.0 >/dev/null 2>&1 || status=$?
+check "a kit with error findings: exit 2, no seal" "2 no" \
+  "$status $([ -e "$repo/examples/kit-with-mistakes/SHA256SUMS" ] && echo yes || echo no)"
+"$NATIVE_CHECKER" --kit "$kit" --seal 1.2 >/dev/null
+check "sealed again: the new release, no file left beside" "# release: 1.2 0 SHA256SUMS" \
+  "$(head -1 "$kit/SHA256SUMS") $(cd "$kit" && sha256sum --quiet -c SHA256SUMS; echo $?) $(ls "$kit" | grep SHA256)"
+finish
