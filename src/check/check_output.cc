@@ -152,7 +152,8 @@ std::string MachineCheckText(const MachineCheck& check) {
     text += "  The installer " +
             InstallerAction(baselineKit, check.baseline, kUncheckedMaps, false) +
             "\n";
-    text += std::string("Change from the baseline kit: ") + ChangeName(ChangeBetween(check.baseline, decision)) + "\n";
+    text += "Change from release " + ReleaseText(baselineKit) + " to release " + ReleaseText(kit) + ": " +
+            ChangeName(ChangeBetween(check.baseline, decision)) + "\n";
   }
   text += "Exit status: " + std::to_string(check.exitStatus) + " (" + ExitMeaning(check.exitStatus) +
           ")\n";

@@ -242,8 +242,10 @@ std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const KitSnapshot* b
   return findings;
 }
 
+std::string ReleaseText(const KitSnapshot& kit) { return ConsoleText(WideFromUtf8(kit.release).c_str()); }
+
 std::string KitIdentityText(const KitSnapshot& kit) {
-  return "release " + kit.release + ", fingerprint " + HexOf(kit.fingerprint).substr(0, 12) +
+  return "release " + ReleaseText(kit) + ", fingerprint " + HexOf(kit.fingerprint).substr(0, 12) +
          (kit.sealed ? ", sealed" : ", not sealed");
 }
 

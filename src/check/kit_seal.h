@@ -32,6 +32,9 @@ bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& file
 // (null: none); leaves `kit` the kit in use.
 std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const KitSnapshot* baseline);
 
+// The kit's release label for the console (printable ASCII, others '?').
+std::string ReleaseText(const KitSnapshot& kit);
+
 // "release 1.1, fingerprint 3f2a9c0d1e2f, sealed" (or "not sealed"): the
 // fingerprint's first 12 hexadecimal digits.
 std::string KitIdentityText(const KitSnapshot& kit);

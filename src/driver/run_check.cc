@@ -117,7 +117,7 @@ int SealKit(const KitSnapshot& kit, const std::wstring& label) {
   KitSnapshot sealed;
   ReadKitSnapshot(kit.useFolder, sealed);
   ReadKitSeal(sealed, false);
-  return Print("Sealed " + name + " as release " + sealed.release + " (fingerprint " +
+  return Print("Sealed " + name + " as release " + ReleaseText(sealed) + " (fingerprint " +
                HexOf(sealed.fingerprint).substr(0, 12) + "): " + std::to_string(files) + " files listed in SHA256SUMS\n")
              ? 0
              : 3;

@@ -105,7 +105,8 @@ std::string FolderBars(const FleetSummary& summary) {
 // What the kit changes from the baseline kit: a bar per change, and the
 // moves, largest first, each with a few of its machines.
 std::string Changes(const FleetJudge& judge, const FleetSummary& summary) {
-  std::string html = "<h2>What changes from the baseline kit</h2>\n<p>Baseline kit: <code class=\"baseline-kit\">" +
+  std::string html = "<h2>What changes from release " + Html(judge.baseline()->release) + " to release " +
+                     Html(judge.kit().release) + "</h2>\n<p>Baseline kit: <code class=\"baseline-kit\">" +
                      Html(judge.baseline()->path) + "</code></p>\n";
   std::vector<Bar> bars;
   for (const char* word : kChangeWords) {

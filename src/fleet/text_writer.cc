@@ -60,7 +60,8 @@ class TextWriter : public FleetWriter {
       for (const std::string& line : InstalledLines(summary)) out_ += "  " + line + "\n";
     }
     if (withBaseline_) {
-      out_ += "Changes from the baseline kit " + ConsoleText(judge.baseline()->path.c_str()) + ":\n";
+      out_ += "Changes from release " + ReleaseText(*judge.baseline()) + " to release " + ReleaseText(judge.kit()) +
+              " (the baseline kit " + ConsoleText(judge.baseline()->path.c_str()) + "):\n";
       for (const char* word : kChangeWords) {
         auto count = summary.changes.find(word);
         if (count != summary.changes.end()) out_ += "  " + std::to_string(count->second) + " " + word + "\n";

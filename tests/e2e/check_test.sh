@@ -111,8 +111,13 @@ rmdir "$umdf/ThermalMap_AC.ini"
 mv "$work/ac-installed" "$umdf/ThermalMap_AC.ini"
 
 kit=$(new_kit badtag Morlane_V4.0.0.3)
+# Sealed by sha256sum itself, then a map changed after the release.
+(cd "$kit" && { echo '# release: 2.0'; sha256sum KORVPlatformTable.ini ZX81/*.ini; } >SHA256SUMS)
+echo changed >>"$kit/ZX81/ThermalMap_AC.ini"
 check_in "$kit"
-check "a tag mismatch: exit 2" 2 "$(cat "$kit/status")"
+check "a tag mismatch and a map changed in a sealed kit: exit 2, the map named" \
+  "2 SHA256SUMS:3: error kit-altered: ZX81/ThermalMap_AC.ini is not the bytes release 2.0 lists" \
+  "$(cat "$kit/status") $(grep -o 'SHA256SUMS:.*' "$kit/stdout" | tr -d '\r')"
 check_in "$kit" --kit=kti
 check "a --kit that does not exist: exit 3, the Windows checker says so" \
   "3 ThermalMapCheck: --kit kti: no such folder" "$(cat "$kit/status") $(head -1 "$kit/stderr" | tr -d '\r')"
