@@ -174,25 +174,28 @@ void CompareWithSeal(KitSnapshot& kit, const KitFiles& files, const std::wstring
   if (!release.empty()) kit.release = release;
   std::wstring kitFolder = FinalPathOfFolder(kit.path);
   std::string lists = "release " + kit.release + " lists";
-  for (const auto& [path, line] : listed) {
+  for (const auto& entry : listed) {
+    const std::string& path = entry.first;
+    const SealLine& line = entry.second;
     auto read = files.find(path);
     MapHash hash{};
     bool there = read != files.end() ? (hash = read->second, true) : HashListedFile(kit, kitFolder, path, hash);
-    if (!there) {
-      findings.push_back({true, "kit-file-missing", sealFile, line.line,
-                                     path + " is not in the kit, though " + lists + " it"});
-    } else if (hash != line.hash) {
-      findings.push_back({true, "kit-altered", sealFile, line.line,
-                                     path + " is not the bytes " + lists});
-    }
+    if (there && hash == line.hash) continue;
+    std::string message = path;
+    message += there ? " is not the bytes " : " is not in the kit, though ";
+    message += lists;
+    if (!there) message += " it";
+    findings.push_back({true, there ? "kit-altered" : "kit-file-missing", sealFile, line.line, message});
   }
   for (const auto& file : files) {
     bool program = std::any_of(std::begin(kKitPrograms), std::end(kKitPrograms),
                                [&file](const wchar_t* name) { return Utf8FromWide(name) == file.first; });
-    if (!program && listed.count(file.first) == 0) {
-      findings.push_back({false, "kit-file-unlisted", sealFile, 0,
-                                     file.first + " is read by the installer, but " + lists + " no such file"});
-    }
+    if (program || listed.count(file.first) > 0) continue;
+    std::string message = file.first;
+    message += " is read by the installer, but ";
+    message += lists;
+    message += " no such file";
+    findings.push_back({false, "kit-file-unlisted", sealFile, 0, message});
   }
 }
 
