@@ -37,7 +37,10 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]) {
 }
 
 bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
-  return SHA256(static_cast<const unsigned char*>(data), size, digest) != nullptr;
+  // SHA256() itself goes through EVP in OpenSSL 3.
+  SHA256_CTX context;
+  return SHA256_Init(&context) == 1 && SHA256_Update(&context, data, size) == 1 &&
+         SHA256_Final(digest, &context) == 1;
 }
 
 bool WriteStandardOutput(const char* text, size_t size) {
