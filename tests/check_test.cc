@@ -14,7 +14,7 @@
 namespace {
 
 constexpr char kCsvHeader[] =
-    "name,bios_version,platform_name,token,table,key,folder,ac_installed,dc_installed,ac_sha256,dc_sha256,error\n";
+    "name,bios_version,platform_name,token,table,key,folder,ac_installed,dc_installed,ac_sha256,dc_sha256,release,error\n";
 
 std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -339,13 +339,13 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
             1);
   EXPECT_EQ(csv,
             std::string(kCsvHeader) +
-                "a-raw.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,\n"
-                "b-sm.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,\n"
-                "c-bare,XYZ9.01,Morlane-S,XYZ9,DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,\n"
-                "d-broken.txt,,,,,,,,,,,\"not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
+                "a-raw.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
+                "b-sm.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
+                "c-bare,XYZ9.01,Morlane-S,XYZ9,DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,\n"
+                "d-broken.txt,,,,,,,,,,,,\"not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
                 "structure table\"\n"
-                "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,\n"
-                "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,,,,,,\n");
+                "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
+                "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,,,,,,,\n");
   // The same fleet once more as JSON: the kit is read once, as for one
   // machine, however many machines and pairs there are.
   Fake().profileReads = 0;
@@ -417,20 +417,20 @@ INSTANTIATE_TEST_SUITE_P(
                                u"\"PSComputerName\",\"SMBIOSBIOSVersion\"\r\n"
                                u"\"PC1\",\"ABC12.0105\"\r\n\"PC2\",\"XYZ9.01\"\r\n"),
                    {}, 1,
-                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,\nPC2,XYZ9.01,,XYZ9,,,,,,,,\n",
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\nPC2,XYZ9.01,,XYZ9,,,,,,,,,\n",
                    "\"no_match\":0,\"undecided\":1,\"unreadable\":0"},
         ExportCase{"TextKeptWhole",
                    std::string("name,bios_version,platform_name\n\"PC, 7\",\"QQ\"\"1\",Morlane-S\n\"PC8\",") +
                        kGreatWall + "BIOS V3.0," + kGreatWall + "\n",
                    {}, 1,
-                   std::string("\"PC, 7\",\"QQ\"\"1\",Morlane-S,\"QQ\"\"1\",DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,\n") +
-                       "PC8," + kGreatWall + "BIOS V3.0," + kGreatWall + "," + kGreatWall + "BIOS V3,,,,,,,,\n",
+                   std::string("\"PC, 7\",\"QQ\"\"1\",Morlane-S,\"QQ\"\"1\",DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,\n") +
+                       "PC8," + kGreatWall + "BIOS V3.0," + kGreatWall + "," + kGreatWall + "BIOS V3,,,,,,,,,\n",
                    std::string("\"name\":\"PC8\",\"firmware\":\"standard input\",\"format\":\"inventory row\","
                                "\"kit\":\"C:\\\\Kit\",\"bios_version\":\"") + kGreatWall + "BIOS V3.0\""},
         ExportCase{"NamedColumns", "host,fw,model\nPC1,XYZ9.01,Morlane\nPC2\n",
                    {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
-                   "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,\n"
-                   "PC2,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
+                   "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,,\n"
+                   "PC2,,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
                    "{\"name\":\"PC2\",\"error\":\"line 3 of standard input has 1 cell; its header names 3\"}"}),
     CaseName());
 
@@ -538,7 +538,7 @@ struct InstalledCase {
   const char* name;
   std::string header;  // of the export's hash columns
   std::string cells;   // a row's hash cells; "AC2" and the like are the hashes of those bytes
-  bool withBaseline;
+  int baselines;        // 0, Old, or Old then Older
   std::string found;   // its cells from ac_installed on, or its error
 };
 
@@ -546,52 +546,63 @@ void PrintTo(const InstalledCase& c, std::ostream* os) { *os << c.name; }
 
 class InstalledTest : public CheckTest, public ::testing::WithParamInterface<InstalledCase> {};
 
-// ABC12.0105 gets ABC12 of the kit (maps AC2 and DC) and of the baseline kit
-// (AC1 and DC: the DC map is the same in both); QX70 is another folder of
-// the kit. An installed map is the first of: the kit's map, the baseline's,
-// any other map of either kit, none of them, or none at all.
+// ABC12.0105 gets ABC12 of the kit (maps AC2 and DC), of the baseline kit
+// (AC1 and DC: the DC map is the same in both) and of the older release
+// (AC1 and DC0); QX70 is another folder of the kit. An installed map is the
+// first of: the kit's map, a baseline's, any other map of any kit, none of
+// them, or none at all; the machine has the first release whose folder
+// holds both its maps.
 TEST_P(InstalledTest, JudgesEachMapByItsHash) {
   const InstalledCase& c = GetParam();
   std::wstring table = std::wstring(kTag) + L"[DMI_Type0_Table]\nTOTAL_NUM=2\n1=ABC12\n2=QX70\n";
   SetProfileFile(L"C:\\New\\KORVPlatformTable.ini", AnsiBytes(table));
   SetProfileFile(L"C:\\Old\\KORVPlatformTable.ini", AnsiBytes(table));
+  SetProfileFile(L"C:\\Older\\KORVPlatformTable.ini", AnsiBytes(table));
   for (const auto& [path, bytes] : std::map<std::wstring, std::string>{
            {L"C:\\New\\ABC12\\ThermalMap_AC.ini", "AC2"}, {L"C:\\New\\ABC12\\ThermalMap_DC.ini", "DC"},
            {L"C:\\New\\QX70\\ThermalMap_AC.ini", "QAC"}, {L"C:\\New\\QX70\\ThermalMap_DC.ini", "QDC"},
-           {L"C:\\Old\\ABC12\\ThermalMap_AC.ini", "AC1"}, {L"C:\\Old\\ABC12\\ThermalMap_DC.ini", "DC"}}) {
+           {L"C:\\Old\\ABC12\\ThermalMap_AC.ini", "AC1"}, {L"C:\\Old\\ABC12\\ThermalMap_DC.ini", "DC"},
+           {L"C:\\Older\\ABC12\\ThermalMap_AC.ini", "AC1"}, {L"C:\\Older\\ABC12\\ThermalMap_DC.ini", "DC0"}}) {
     Fake().files[path] = {bytes};
   }
   Fake().files[L"standard input"] = {"name,bios_version,platform_name," + c.header + "\nPC1,ABC12.0105,," +
                                       WithHashes(c.cells) + "\n"};
   std::vector<std::wstring> arguments = {L"--kit", L"C:\\New", L"--firmware", L"-", L"--format", L"csv"};
-  if (c.withBaseline) arguments.insert(arguments.end(), {L"--baseline-kit", L"C:\\Old"});
+  if (c.baselines > 0) arguments.insert(arguments.end(), {L"--baseline-kit", L"C:\\Old"});
+  if (c.baselines > 1) arguments.insert(arguments.end(), {L"--baseline-kit", L"C:\\Older"});
   std::string csv;
   int status = Check(arguments, csv);
   std::string found = WithHashes(c.found);
   std::string row = csv.substr(csv.find('\n') + 1);
-  for (int cell = 0; cell < (c.withBaseline ? 9 : 7); ++cell) row.erase(0, row.find(',') + 1);
+  for (int cell = 0; cell < (c.baselines > 0 ? 9 : 7); ++cell) row.erase(0, row.find(',') + 1);
   EXPECT_EQ(row, found + "\n") << csv;
-  EXPECT_EQ(status, found.rfind("in place,in place,", 0) == 0 ? 0 : found.rfind(",,,,", 0) == 0 ? 3 : 1);
+  EXPECT_EQ(status, found.rfind("in place,in place,", 0) == 0 ? 0 : found.rfind(",,,,,", 0) == 0 ? 3 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, InstalledTest,
     ::testing::Values(
-        // The kit's DC map has the bytes of the baseline's: it is in place.
-        InstalledCase{"InPlace", "ac_sha256,dc_sha256", "<AC2>,<DC>", true, "in place,in place,<AC2>,<DC>,"},
-        InstalledCase{"OldRelease", "ac_sha256,dc_sha256", "<AC1>,<DC>", true, "baseline,in place,<AC1>,<DC>,"},
-        InstalledCase{"AnotherFoldersMaps", "ac_sha256,dc_sha256", "<QAC>,<QDC>", true,
-                      "other map,other map,<QAC>,<QDC>,"},
-        InstalledCase{"Swapped", "ac_sha256,dc_sha256", "<DC>,<AC2>", true, "other map,other map,<DC>,<AC2>,"},
-        InstalledCase{"NobodysBytesAndNone", "ac_sha256,dc_sha256", "<rogue>,", true,
-                      "differs,not installed,<rogue>,,"},
+        // The kit's DC map has the bytes of the baseline's: it is in place,
+        // and the machine has the kit's release, the first of the two.
+        InstalledCase{"InPlace", "ac_sha256,dc_sha256", "<AC2>,<DC>", 1, "in place,in place,<AC2>,<DC>,New,"},
+        // A DC map unchanged between releases: the machine has the old one.
+        InstalledCase{"OldRelease", "ac_sha256,dc_sha256", "<AC1>,<DC>", 2, "baseline,in place,<AC1>,<DC>,Old,"},
+        InstalledCase{"OlderRelease", "ac_sha256,dc_sha256", "<AC1>,<DC0>", 2,
+                      "baseline,baseline,<AC1>,<DC0>,Older,"},
+        InstalledCase{"Mixed", "ac_sha256,dc_sha256", "<AC2>,<DC0>", 2, "in place,baseline,<AC2>,<DC0>,mixed,"},
+        InstalledCase{"AnotherFoldersMaps", "ac_sha256,dc_sha256", "<QAC>,<QDC>", 1,
+                      "other map,other map,<QAC>,<QDC>,other,"},
+        InstalledCase{"Swapped", "ac_sha256,dc_sha256", "<DC>,<AC2>", 1, "other map,other map,<DC>,<AC2>,other,"},
+        InstalledCase{"NobodysBytesAndNone", "ac_sha256,dc_sha256", "<rogue>,", 1,
+                      "differs,not installed,<rogue>,,other,"},
+        InstalledCase{"NeitherMap", "ac_sha256,dc_sha256", ",", 1, "not installed,not installed,,,not installed,"},
         // Without the baseline kit the old release is nobody's.
-        InstalledCase{"NoBaseline", "ac_sha256,dc_sha256", "<AC1>,<DC>", false, "differs,in place,<AC1>,<DC>,"},
+        InstalledCase{"NoBaseline", "ac_sha256,dc_sha256", "<AC1>,<DC>", 0, "differs,in place,<AC1>,<DC>,other,"},
         InstalledCase{"UpperCaseAndOneColumn", "AC_SHA256",
-                      "A3C8E8E7DF7C5DF1B6DD6A0CB2E2D2F5D6F0F6A9E3B7A2F1C6D5E4F3A2B1C0D9", true,
-                      "differs,not installed,a3c8e8e7df7c5df1b6dd6a0cb2e2d2f5d6f0f6a9e3b7a2f1c6d5e4f3a2b1c0d9,,"},
-        InstalledCase{"BadHashCell", "ac_sha256,dc_sha256", "<AC2>,d41d8cd98f00b204e9800998ecf8427e", true,
-                      ",,,,line 2 of standard input: dc_sha256 is not 64 hexadecimal digits"}),
+                      "A3C8E8E7DF7C5DF1B6DD6A0CB2E2D2F5D6F0F6A9E3B7A2F1C6D5E4F3A2B1C0D9", 1,
+                      "differs,not installed,a3c8e8e7df7c5df1b6dd6a0cb2e2d2f5d6f0f6a9e3b7a2f1c6d5e4f3a2b1c0d9,,other,"},
+        InstalledCase{"BadHashCell", "ac_sha256,dc_sha256", "<AC2>,d41d8cd98f00b204e9800998ecf8427e", 1,
+                      ",,,,,line 2 of standard input: dc_sha256 is not 64 hexadecimal digits"}),
     CaseName());
 
 // A hash cell is 64 hexadecimal digits of either case and nothing else,

@@ -10,8 +10,9 @@
 std::string CheckUsage() {
   // Both programs' names are as long, so the lines below stay aligned.
   std::string name = platform::kCheckerName;
-  return "usage: " + name + " [--kit DIR] [--baseline-kit DIR] [--firmware FILE|DIR|CSV|-]...\n"
-         "                       [--column COLUMN=NAME]... [--format text|json|csv|html]\n"
+  return "usage: " + name + " [--kit DIR] [--baseline-kit DIR]...\n"
+         "                       [--firmware FILE|DIR|CSV|-]... [--column COLUMN=NAME]...\n"
+         "                       [--format text|json|csv|html]\n"
          "                       [--no-header]\n"
          "       " + name + " --dump FILE\n"
          "       " + name + " [--kit DIR] --seal LABEL\n"
@@ -21,7 +22,9 @@ std::string CheckUsage() {
          "                   (default: this program's folder)\n"
          "  --baseline-kit DIR\n"
          "                   the kit that the kit replaces: shows, machine by machine,\n"
-         "                   whether the maps the installer puts in place change\n"
+         "                   whether the maps the installer puts in place change; may\n"
+         "                   be given again, newest first, for older releases that\n"
+         "                   installed maps are judged against too\n"
          "  --firmware FILE  a firmware table instead of this machine's: a RawSMBIOSData\n"
          "                   block, a dmidecode --dump-bin file or a bare structure table;\n"
          "                   a folder (each file one machine), or an inventory export (CSV\n"
@@ -82,14 +85,14 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       continue;
     }
     std::wstring* value = Is(option, L"--kit")            ? &options.kit
-                          : Is(option, L"--baseline-kit") ? &options.baselineKit
                           : Is(option, L"--dump")         ? &options.dump
                           : Is(option, L"--seal")         ? &options.seal
                                                           : nullptr;
     bool isFormat = Is(option, L"--format");
     bool isFirmware = Is(option, L"--firmware");
+    bool isBaseline = Is(option, L"--baseline-kit");
     bool isColumn = Is(option, L"--column");
-    if (value == nullptr && !isFormat && !isFirmware && !isColumn) {
+    if (value == nullptr && !isFormat && !isFirmware && !isColumn && !isBaseline) {
       error = "unknown option " + ConsoleText(option);
       return 3;
     }
@@ -98,7 +101,9 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       return 3;
     }
     const wchar_t* text = valueJoined ? joined.c_str() : *++at;
-    if (isFirmware) {
+    if (isBaseline) {
+      options.baselineKits.push_back(text);
+    } else if (isFirmware) {
       if (Is(text, L"-") && std::count(options.firmware.begin(), options.firmware.end(), L"-") > 0) {
         error = "--firmware - given twice";
         return 3;
@@ -146,13 +151,13 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
   }
   bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty() ||
                      !options.acSha256Column.empty() || !options.dcSha256Column.empty();
-  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKit.empty() ||
+  if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKits.empty() ||
                                 formatGiven || columnGiven)) {
     error = "--dump stands alone";
     return 3;
   }
   bool sealable = std::all_of(options.seal.begin(), options.seal.end(), [](wchar_t c) { return c >= L' '; });
-  if (!options.seal.empty() && (!sealable || !options.firmware.empty() || !options.baselineKit.empty() ||
+  if (!options.seal.empty() && (!sealable || !options.firmware.empty() || !options.baselineKits.empty() ||
                                 !options.dump.empty() || formatGiven || columnGiven || !options.csvHeader)) {
     error = sealable ? "--seal goes with --kit alone" : "--seal takes a label on one line, without control characters";
     return 3;

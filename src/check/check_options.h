@@ -8,7 +8,9 @@ enum class OutputFormat { kText, kJson, kCsv, kHtml };
 
 struct CheckOptions {
   std::wstring kit;                    // empty: the checker's own folder
-  std::wstring baselineKit;            // non-empty: also judge by this kit, and compare
+  // Also judge by these kits, newest first: the first is the kit the kit
+  // replaces, compared with it; installed maps are judged against all.
+  std::vector<std::wstring> baselineKits;
   std::vector<std::wstring> firmware;  // none: this machine's table; "-" standard input
   std::string biosVersionColumn;       // an inventory's column names (UTF-8); empty: the usual ones
   std::string platformNameColumn;

@@ -181,6 +181,10 @@ void AppendInstalledJson(std::string& json, const InstalledMap& map) {
   AppendJsonUtf8OrNull(json, state != nullptr ? state : "");
   json += ",\"installed_sha256\":";
   AppendJsonUtf8OrNull(json, map.hashed ? HexOf(map.hash) : "");
+  if (map.baselineKit != nullptr) {
+    json += ",\"baseline_release\":";
+    AppendJsonUtf8(json, map.baselineKit->release);
+  }
   if (map.other != nullptr) {
     json += ",\"other_map\":{\"kit\":";
     AppendJsonString(json, map.other->kit->path.c_str());

@@ -33,8 +33,9 @@ void AppendSelectionJson(std::string& json, const KitSnapshot& kit, const KitDec
 void AppendBaselineJson(std::string& json, const KitSnapshot& baselineKit, const KitDecision& baseline,
                         bool undecided);
 
-// Appends ,"installed", "installed_sha256" and, for another map of a kit,
-// "other_map" {"kit", "folder", "map"} of `map`.
+// Appends ,"installed", "installed_sha256" and, for a baseline kit's map,
+// "baseline_release", or for another map of a kit, "other_map" {"kit",
+// "folder", "map"} of `map`.
 void AppendInstalledJson(std::string& json, const InstalledMap& map);
 
 // The kit's findings as lines under "Kit findings:", and as a JSON list.

@@ -6,15 +6,10 @@
 #include "install/deploy.h"
 #include "platform/platform.h"
 
-namespace {
-
-// The hash of map `map` that `decision` would install, or null.
 const MapHash* KitMap(const KitDecision* decision, int map) {
   if (decision == nullptr || decision->folder.empty() || !(*decision->maps)[map].inKit) return nullptr;
   return &(*decision->maps)[map].hash;
 }
-
-}  // namespace
 
 const char* InstalledStateName(InstalledState state) {
   switch (state) {
@@ -29,12 +24,13 @@ const char* InstalledStateName(InstalledState state) {
   return nullptr;
 }
 
-KitMapIndex::KitMapIndex(KitSnapshot& kit, KitSnapshot* baseline) {
+KitMapIndex::KitMapIndex(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines) {
   ReadListedFolders(kit);
   Add(kit);
-  if (baseline == nullptr) return;
-  ReadListedFolders(*baseline);
-  Add(*baseline);
+  for (KitSnapshot* baseline : baselines) {
+    ReadListedFolders(*baseline);
+    Add(*baseline);
+  }
 }
 
 void KitMapIndex::Add(const KitSnapshot& kit) {
@@ -53,21 +49,27 @@ const KitMapPlace* KitMapIndex::Find(const MapHash& hash) const {
 }
 
 InstalledMap JudgeInstalledMap(int map, const MapHash* installed, bool unreadable, const KitDecision* decision,
-                               const KitDecision* baseline, const KitMapIndex& index) {
+                               const std::vector<ReleaseDecision>& baselines, const KitMapIndex& index) {
   InstalledMap judged{unreadable ? InstalledState::kUnreadable : InstalledState::kNotInstalled, installed != nullptr,
                       {}, nullptr};
   if (installed == nullptr) return judged;
   judged.hash = *installed;
   const MapHash* inPlace = KitMap(decision, map);
-  const MapHash* old = KitMap(baseline, map);
   if (inPlace != nullptr && *inPlace == *installed) {
     judged.state = InstalledState::kInPlace;
-  } else if (old != nullptr && *old == *installed) {
-    judged.state = InstalledState::kBaseline;
-  } else {
-    judged.other = index.Find(*installed);
-    judged.state = judged.other != nullptr ? InstalledState::kOtherMap : InstalledState::kDiffers;
+    return judged;
   }
+  // The newest release whose folder for this machine holds these bytes.
+  for (const ReleaseDecision& baseline : baselines) {
+    const MapHash* old = KitMap(baseline.decision, map);
+    if (old != nullptr && *old == *installed) {
+      judged.state = InstalledState::kBaseline;
+      judged.baselineKit = baseline.kit;
+      return judged;
+    }
+  }
+  judged.other = index.Find(*installed);
+  judged.state = judged.other != nullptr ? InstalledState::kOtherMap : InstalledState::kDiffers;
   return judged;
 }
 

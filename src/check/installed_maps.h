@@ -5,13 +5,14 @@
 #include <array>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "check/kit_snapshot.h"
 #include "check/map_hash.h"
 
 // An installed map is, in this order: the map of the folder the kit gives
-// the machine ("in place"), the map of the folder the baseline kit gives it
-// ("baseline": it still has the old release), any other map of either kit
+// the machine ("in place"), the map of the folder a baseline kit gives it
+// ("baseline": it still has an old release), any other map of any kit
 // ("other map": another platform's, or AC and DC swapped), none of them
 // ("differs"), or not there ("not installed"); or there, but it cannot be
 // read ("unreadable": a lock, a denial, a folder of its name), which says
@@ -38,6 +39,14 @@ struct InstalledMap {
   bool hashed;                // `hash` holds the installed file's hash
   MapHash hash;
   const KitMapPlace* other;   // the map it is, for kOtherMap; in the KitMapIndex that judged it
+  const KitSnapshot* baselineKit = nullptr;  // for kBaseline: the newest baseline kit that gives it
+};
+
+// What a kit decides for a machine: the kit, and its decision (null where
+// none is known).
+struct ReleaseDecision {
+  const KitSnapshot* kit;
+  const KitDecision* decision;
 };
 
 // The maps of a machine that tells nothing of them.
@@ -51,7 +60,7 @@ inline const std::array<InstalledMap, 2> kUncheckedMaps = {
 // list.
 class KitMapIndex {
  public:
-  KitMapIndex(KitSnapshot& kit, KitSnapshot* baseline);
+  KitMapIndex(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines);
 
   // The first map whose hash is `hash`, or null.
   const KitMapPlace* Find(const MapHash& hash) const;
@@ -62,12 +71,16 @@ class KitMapIndex {
   std::map<MapHash, KitMapPlace> places_;
 };
 
+// The hash of map `map` (0 AC, 1 DC) that `decision` (null: none) would
+// install, or null.
+const MapHash* KitMap(const KitDecision* decision, int map);
+
 // Map `map` of a machine whose installed file has hash `installed` (null:
 // not there, or `unreadable`), judged for the folder `decision` gives it
-// (null: none that is known) and the one `baseline` gives it (null without a
-// baseline kit).
+// (null: none that is known) and the ones `baselines` give it, newest
+// first (each null where none is known).
 InstalledMap JudgeInstalledMap(int map, const MapHash* installed, bool unreadable, const KitDecision* decision,
-                               const KitDecision* baseline, const KitMapIndex& index);
+                               const std::vector<ReleaseDecision>& baselines, const KitMapIndex& index);
 
 // This machine's installed maps, read with redirection off as the installer
 // writes them: `installed[i]` where map i was hashed into `hashes[i]`;

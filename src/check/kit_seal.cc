@@ -237,11 +237,13 @@ bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& file
   return false;
 }
 
-std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const KitSnapshot* baseline) {
+std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines) {
   UseKit(kit);
   std::vector<KitFinding> findings = FindKitMistakes();
   findings.insert(findings.end(), kit.sealFindings.begin(), kit.sealFindings.end());
-  if (baseline != nullptr) findings.insert(findings.end(), baseline->sealFindings.begin(), baseline->sealFindings.end());
+  for (const KitSnapshot* baseline : baselines) {
+    findings.insert(findings.end(), baseline->sealFindings.begin(), baseline->sealFindings.end());
+  }
   return findings;
 }
 

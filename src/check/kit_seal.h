@@ -28,9 +28,9 @@ void ReadKitSeal(KitSnapshot& kit, bool baseline);
 // of files it lists.
 bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files);
 
-// The findings of `kit`, then its seal's, then the seal's of `baseline`
-// (null: none); leaves `kit` the kit in use.
-std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const KitSnapshot* baseline);
+// The findings of `kit`, then its seal's, then the seals' of `baselines`;
+// leaves `kit` the kit in use.
+std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines);
 
 // The kit's release label for the console (printable ASCII, others '?').
 std::string ReleaseText(const KitSnapshot& kit);

@@ -76,12 +76,20 @@ const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size) {
   return block;
 }
 
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, const KitMapIndex* kitMaps) {
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines,
+                  const KitMapIndex* kitMaps) {
   bool onThisMachine = kitMaps != nullptr;
   check.kit = &kit;
   check.decision = DecideWithKit(kit, check.biosVersion.c_str(), check.platformName.c_str());
-  check.baselineKit = baseline;
-  if (baseline != nullptr) check.baseline = DecideWithKit(*baseline, check.biosVersion.c_str(), check.platformName.c_str());
+  check.baselineKit = baselines.empty() ? nullptr : baselines[0];
+  // Each decision's maps stay where its kit keeps its folders.
+  std::vector<KitDecision> older;
+  for (KitSnapshot* baseline : baselines) {
+    older.push_back(DecideWithKit(*baseline, check.biosVersion.c_str(), check.platformName.c_str()));
+  }
+  if (!older.empty()) check.baseline = older[0];
+  std::vector<ReleaseDecision> olderDecisions;
+  for (size_t i = 0; i < older.size(); ++i) olderDecisions.push_back({baselines[i], &older[i]});
   check.installed = kUncheckedMaps;
   if (onThisMachine) {
     std::array<bool, 2> installed{};
@@ -89,8 +97,7 @@ void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, 
     HashInstalledMaps(installed, hashes, check.unreadable);
     for (int i = 0; i < 2; ++i) {
       check.installed[i] = JudgeInstalledMap(i, installed[i] ? &hashes[i] : nullptr, !check.unreadable[i].empty(),
-                                             &check.decision,
-                                             baseline != nullptr ? &check.baseline : nullptr, *kitMaps);
+                                             &check.decision, olderDecisions, *kitMaps);
     }
   }
   check.exitStatus = ExitStatus(check, onThisMachine);

@@ -38,11 +38,12 @@ void ReportFirmwareBlock(const uint8_t* block, uint32_t size, MachineCheck& chec
 const uint8_t* ReportThisMachine(MachineCheck& check, uint32_t& size);
 
 // Takes the decision of `kit` for the reported machine, as the installer's
-// installation stage would, and that of `baseline` unless it is null; on
-// this machine (`kitMaps` not null) judges the installed maps against the
-// maps of both kits, which `check` points into. Sets the exit status (the
-// kit's findings aside).
-void JudgeMachine(MachineCheck& check, KitSnapshot& kit, KitSnapshot* baseline, const KitMapIndex* kitMaps);
+// installation stage would, and that of the first of `baselines`, the kit it
+// replaces; on this machine (`kitMaps` not null) judges the installed maps
+// against the maps of every kit, which `check` points into. Sets the exit
+// status (the kit's findings aside).
+void JudgeMachine(MachineCheck& check, KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines,
+                  const KitMapIndex* kitMaps);
 
 // Whether the installer installs both maps of `decision`.
 bool InstallsBothMaps(const KitDecision& decision);

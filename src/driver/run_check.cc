@@ -1,6 +1,7 @@
 #include "driver/run_check.h"
 
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -133,14 +134,20 @@ int RunCheck(wchar_t** argv) {
     return Print(CheckUsage()) ? 0 : 3;
   }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
-  KitSnapshot baseline;
-  bool withBaseline = !options.baselineKit.empty();
-  if (withBaseline && ReadKit(L"--baseline-kit", options.baselineKit, baseline) != 0) return 3;
+  // The kits stay where they are read: decisions point into them.
+  std::deque<KitSnapshot> baselineKits(options.baselineKits.size());
+  std::vector<KitSnapshot*> baselines;
+  for (size_t i = 0; i < baselineKits.size(); ++i) {
+    if (ReadKit(L"--baseline-kit", options.baselineKits[i], baselineKits[i]) != 0) return 3;
+    baselines.push_back(&baselineKits[i]);
+  }
   KitSnapshot kit;
   if (ReadKit(L"--kit", options.kit, kit) != 0) return 3;
   if (!options.seal.empty()) return SealKit(kit, options.seal);
-  if (withBaseline && baseline.fingerprint == kit.fingerprint) {
-    Complain("the kit and the baseline kit are the same bytes");
+  for (const KitSnapshot* baseline : baselines) {
+    if (baseline->fingerprint == kit.fingerprint) {
+      Complain("the kit and the baseline kit " + ConsoleText(baseline->path.c_str()) + " are the same bytes");
+    }
   }
 
   InventoryColumns columns = ColumnsOf(options);
@@ -148,7 +155,7 @@ int RunCheck(wchar_t** argv) {
                options.format == OutputFormat::kHtml ||
                (options.firmware.size() == 1 &&
                 (IsFolder(options.firmware[0].c_str()) || IsInventory(options.firmware[0], columns)));
-  if (fleet) return RunFleet(options, kit, withBaseline ? &baseline : nullptr);
+  if (fleet) return RunFleet(options, kit, baselines);
 
   MachineCheck check{};
   bool onThisMachine = options.firmware.empty();
@@ -183,10 +190,10 @@ int RunCheck(wchar_t** argv) {
   // Where the installer never runs, the installed maps are not there to see.
   std::unique_ptr<KitMapIndex> kitMaps;
   if (onThisMachine && platform::HoldsInstalledMaps()) {
-    kitMaps = std::make_unique<KitMapIndex>(kit, withBaseline ? &baseline : nullptr);
+    kitMaps = std::make_unique<KitMapIndex>(kit, baselines);
   }
-  JudgeMachine(check, kit, withBaseline ? &baseline : nullptr, kitMaps.get());
-  check.findings = KitFindings(kit, withBaseline ? &baseline : nullptr);
+  JudgeMachine(check, kit, baselines, kitMaps.get());
+  check.findings = KitFindings(kit, baselines);
   if (HoldsErrors(check.findings)) check.exitStatus = 2;
   bool printed = Print(options.format == OutputFormat::kJson ? MachineCheckJson(check) : MachineCheckText(check));
   return printed ? check.exitStatus : 3;

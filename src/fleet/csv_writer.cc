@@ -9,11 +9,11 @@ namespace {
 // Rows go through a buffer of their own: a fleet may have millions.
 class CsvWriter : public FleetWriter {
  public:
-  CsvWriter(bool withBaseline, bool header) : withBaseline_(withBaseline) {
+  CsvWriter(const FleetJudge& judge, bool header) : judge_(judge), withBaseline_(judge.baseline() != nullptr) {
     if (!header) return;
-    Put(withBaseline ? "name,bios_version,platform_name,token,table,key,folder,baseline_folder,change"
+    Put(withBaseline_ ? "name,bios_version,platform_name,token,table,key,folder,baseline_folder,change"
                      : "name,bios_version,platform_name,token,table,key,folder");
-    Put(",ac_installed,dc_installed,ac_sha256,dc_sha256,error\n");
+    Put(",ac_installed,dc_installed,ac_sha256,dc_sha256,release,error\n");
   }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
@@ -22,7 +22,7 @@ class CsvWriter : public FleetWriter {
     PutField(machine.name, plain);
     if (judgement.pair == nullptr) {
       // Every cell empty but the name and the error.
-      Put(withBaseline_ ? ",,,,,,,,,,,,," : ",,,,,,,,,,,");
+      Put(withBaseline_ ? ",,,,,,,,,,,,,," : ",,,,,,,,,,,,");
       PutField(machine.error, false);
       PutChar('\n');
       return;
@@ -44,6 +44,8 @@ class CsvWriter : public FleetWriter {
     if (machine.reportsInstalled) {
       PutInstalled(judgement.installed);
       PutChar(',');
+      PutRelease(judgement.release);
+      PutChar(',');
       // This machine's maps that are there but cannot be read, and why.
       if (machine.unreadable != nullptr) {
         const std::array<std::string, 2>& why = *machine.unreadable;
@@ -51,7 +53,7 @@ class CsvWriter : public FleetWriter {
       }
       PutChar('\n');
     } else {
-      Put(",,,,,\n");
+      Put(",,,,,,\n");
     }
   }
 
@@ -102,11 +104,22 @@ class CsvWriter : public FleetWriter {
     }
   }
 
+  // The release's label, or its word.
+  void PutRelease(size_t release) {
+    const KitSnapshot* kit = judge_.ReleaseKit(release);
+    if (kit != nullptr) {
+      PutField(kit->release, false);
+    } else {
+      Put(judge_.ReleaseName(release));
+    }
+  }
+
   void Flush() {
     Write(buffer_, used_);
     used_ = 0;
   }
 
+  const FleetJudge& judge_;
   bool withBaseline_;
   char buffer_[1 << 16];
   size_t used_ = 0;
@@ -115,5 +128,5 @@ class CsvWriter : public FleetWriter {
 }  // namespace
 
 std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge, bool header) {
-  return std::make_unique<CsvWriter>(judge.baseline() != nullptr, header);
+  return std::make_unique<CsvWriter>(judge, header);
 }

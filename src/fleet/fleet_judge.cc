@@ -27,6 +27,38 @@ bool MoveOf(const KitVerdicts& verdicts, const PairVerdict& verdict, MachineKind
   return move.from != move.to || verdict.change != KitChange::kUnchanged;
 }
 
+// Whether `decision` (null: none known) installs as map `map` the bytes of
+// hash `installed`, or nothing where `installed` is null.
+bool Gives(const KitDecision* decision, int map, const MapHash* installed) {
+  const MapHash* given = KitMap(decision, map);
+  return installed == nullptr ? given == nullptr : given != nullptr && *given == *installed;
+}
+
+// The release (kReleaseWords after the releases) of a machine of `kind`
+// under `verdict` that reports `machine`'s maps, judged as `maps`.
+size_t ReleaseOf(const PairVerdict& verdict, MachineKind kind, const FleetMachine& machine,
+                 const std::array<InstalledMap, 2>& maps) {
+  size_t releases = verdict.releases.size();
+  if (maps[0].state == InstalledState::kUnreadable || maps[1].state == InstalledState::kUnreadable) {
+    return releases + 3;
+  }
+  if (!machine.installed[0] && !machine.installed[1]) return releases + 2;
+  std::array<bool, 2> someGives{};
+  for (size_t release = 0; release < releases; ++release) {
+    const KitMatch& match = *verdict.releases[release];
+    // An undecided machine has no folder that is known in this release.
+    const KitDecision* decision = OutcomeFor(match, kind) != Outcome::kUndecided ? &match.decision : nullptr;
+    bool both = true;
+    for (int i = 0; i < 2; ++i) {
+      bool gives = Gives(decision, i, machine.installed[i] ? &machine.installedHash[i] : nullptr);
+      someGives[i] = someGives[i] || gives;
+      both = both && gives;
+    }
+    if (both) return release;
+  }
+  return someGives[0] && someGives[1] ? releases : releases + 1;
+}
+
 }  // namespace
 
 KitDecision DecisionOf(const PairDecision& pair, bool baseline) {
@@ -72,20 +104,25 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
 }
 
 void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgement) {
-  if (kitMaps_ == nullptr) kitMaps_ = std::make_unique<KitMapIndex>(kit_, baseline_);
+  if (kitMaps_ == nullptr) kitMaps_ = std::make_unique<KitMapIndex>(kit_, verdicts_.baselines());
   const PairVerdict& verdict = *judgement.pair->verdict;
   // An undecided machine has no folder that is known.
   const KitMatch* match = judgement.outcome != Outcome::kUndecided ? verdict.match : nullptr;
-  const KitMatch* baselineMatch = verdict.baseline != nullptr && judgement.baselineOutcome != Outcome::kUndecided
-                                 ? verdict.baseline
-                                 : nullptr;
+  baselineDecisions_.clear();
+  for (size_t i = 1; i < verdict.releases.size(); ++i) {
+    const KitMatch& old = *verdict.releases[i];
+    baselineDecisions_.push_back(
+        {baselines()[i - 1], OutcomeFor(old, machine.kind) != Outcome::kUndecided ? &old.decision : nullptr});
+  }
   for (int i = 0; i < 2; ++i) {
-    judgement.installed[i] =
-        JudgeInstalledMap(i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
-                          machine.unreadable != nullptr && !(*machine.unreadable)[i].empty(), match != nullptr ? &match->decision : nullptr,
-                          baselineMatch != nullptr ? &baselineMatch->decision : nullptr, *kitMaps_);
+    judgement.installed[i] = JudgeInstalledMap(
+        i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
+        machine.unreadable != nullptr && !(*machine.unreadable)[i].empty(),
+        match != nullptr ? &match->decision : nullptr, baselineDecisions_, *kitMaps_);
     ++installed_[i][static_cast<size_t>(judgement.installed[i].state)];
   }
+  judgement.release = ReleaseOf(verdict, machine.kind, machine, judgement.installed);
+  ++releases_[judgement.release];
   ++reportingInstalled_;
   const std::array<InstalledMap, 2>& maps = judgement.installed;
   if (maps[0].state == InstalledState::kInPlace && maps[1].state == InstalledState::kInPlace) return;
@@ -127,6 +164,7 @@ FleetSummary FleetJudge::Summary() const {
   summary.reportingInstalled = reportingInstalled_;
   summary.installed = installed_;
   summary.allInPlace = allInPlace_;
+  summary.releases = releases_;
   summary.unreadable = unreadable_;
   summary.passedOver = passedOver_;
   summary.machines = unreadable_;
@@ -208,4 +246,15 @@ std::vector<InstalledGroup> FleetJudge::InstalledGroups() const {
   std::sort(groups.begin(), groups.end(),
             [&order](const InstalledGroup& a, const InstalledGroup& b) { return order(a) < order(b); });
   return groups;
+}
+
+const KitSnapshot* FleetJudge::ReleaseKit(size_t release) const {
+  if (release == 0) return &verdicts_.kit();
+  return release <= baselines().size() ? baselines()[release - 1] : nullptr;
+}
+
+std::string FleetJudge::ReleaseName(size_t release) const {
+  if (release == kNoRelease) return "";
+  const KitSnapshot* kit = ReleaseKit(release);
+  return kit != nullptr ? kit->release : kReleaseWords[release - baselines().size() - 1];
 }

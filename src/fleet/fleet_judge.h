@@ -31,6 +31,16 @@
 // its token.
 KitDecision DecisionOf(const PairDecision& pair, bool baseline);
 
+// Which release a machine has, by its installed maps: the number of the
+// first release (0 the kit, then each baseline kit as given) whose choice
+// for it is exactly its two maps; else, after the releases' numbers, one of
+// these words: each map is some release's choice, but not the same
+// release's; a map no release gives it, or none where one gives one;
+// neither map there; a map that cannot be read.
+constexpr const char* kReleaseWords[] = {"mixed", "other", "not installed", "unreadable"};
+constexpr size_t kReleaseWordCount = 4;
+constexpr size_t kNoRelease = SIZE_MAX;  // the machine reports no maps
+
 // A machine's judgement: its pair (null when it could not be read; valid
 // until the next machine is judged, which may add a pair) and what it gets
 // from the kit, and from the baseline kit when there is one.
@@ -39,6 +49,7 @@ struct Judgement {
   Outcome outcome;
   Outcome baselineOutcome;
   std::array<InstalledMap, 2> installed;  // kNotChecked unless the machine reports them
+  size_t release = kNoRelease;
 };
 
 // A judged machine's change from the baseline kit: as ChangeName says it,
@@ -93,15 +104,18 @@ struct FleetSummary {
   uint64_t reportingInstalled = 0;
   std::array<std::array<uint64_t, kInstalledStates>, 2> installed{};
   bool allInPlace = true;
+  // Of those, the machines of each release, then of each of kReleaseWords.
+  std::vector<uint64_t> releases;
 };
 
 class FleetJudge {
  public:
-  // The machines are judged by `kit`, and by `baseline` unless it is null.
-  // With `keepNames`, the groups of machines that get no folder, and the
-  // moves, keep the first few names, for the page.
-  FleetJudge(KitSnapshot& kit, KitSnapshot* baseline, bool keepNames)
-      : verdicts_(kit, baseline), kit_(kit), baseline_(baseline), keepNames_(keepNames) {}
+  // The machines are judged by `kit`, and by each of `baselines`, newest
+  // first. With `keepNames`, the groups of machines that get no folder, and
+  // the moves, keep the first few names, for the page.
+  FleetJudge(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines, bool keepNames)
+      : verdicts_(kit, baselines), kit_(kit), keepNames_(keepNames),
+        releases_(baselines.size() + 1 + kReleaseWordCount) {}
 
   // Judges `machine`, deciding its pair when it is new.
   Judgement Judge(const FleetMachine& machine);
@@ -125,6 +139,14 @@ class FleetJudge {
 
   const KitSnapshot& kit() const { return verdicts_.kit(); }
   const KitSnapshot* baseline() const { return verdicts_.baseline(); }
+  const std::vector<KitSnapshot*>& baselines() const { return verdicts_.baselines(); }
+
+  // The kit of release `release` (0 the kit, then the baseline kits), or
+  // null for a word of kReleaseWords.
+  const KitSnapshot* ReleaseKit(size_t release) const;
+
+  // The label of release `release`, or its word; empty for kNoRelease.
+  std::string ReleaseName(size_t release) const;
 
  private:
   // A group of InstalledGroups: the folder the kit gives, by its entry's
@@ -148,8 +170,8 @@ class FleetJudge {
 
   KitVerdicts verdicts_;
   KitSnapshot& kit_;
-  KitSnapshot* baseline_;
   std::unique_ptr<KitMapIndex> kitMaps_;  // once a machine reports its maps
+  std::vector<ReleaseDecision> baselineDecisions_;  // reused from machine to machine
   bool keepNames_;
   PairTable pairs_;
   // By pair: the first few names of each kind that get no folder, when
@@ -166,4 +188,5 @@ class FleetJudge {
   std::array<std::array<uint64_t, kInstalledStates>, 2> installed_{};
   bool allInPlace_ = true;
   std::map<InstalledKey, InstalledCount> installedGroups_;
+  std::vector<uint64_t> releases_;
 };

@@ -11,13 +11,17 @@ namespace {
 constexpr const char* kStateKinds[kInstalledStates] = {"", "inplace", "baseline", "othermap", "differs",
                                                        "notinstalled", "unreadablemap"};
 
+// The CSS class of each word's bar, by kReleaseWords.
+constexpr const char* kReleaseWordKinds[kReleaseWordCount] = {"othermap", "differs", "notinstalled",
+                                                              "unreadablemap"};
+
 // What was found of a map: its state, and which map it is when it is
 // another map of a kit.
 std::string Found(InstalledState state, const KitMapPlace* other, const KitSnapshot& kit) {
   std::string text = InstalledStateName(state);
   if (other == nullptr) return text;
   const wchar_t separator[] = {platform::kPathSeparator, L'\0'};
-  return text + ": the " + (other->kit == &kit ? "kit" : "baseline kit") + "'s " +
+  return text + ": " + (other->kit == &kit ? "the kit" : "release " + Html(other->kit->release)) + "'s " +
          Html(other->folder + separator + kThermalMapFiles[other->map].name);
 }
 
@@ -27,6 +31,18 @@ std::string InstalledSection(const FleetJudge& judge, const FleetSummary& summar
   std::string html = "<h2>What is installed</h2>\n<p><span class=\"reporting-count\">" +
                      std::to_string(summary.reportingInstalled) +
                      "</span> machines report their installed maps.</p>\n";
+  // Which release each machine has comes first: it is what people ask.
+  std::vector<Bar> releases;
+  for (size_t release = 0; release < summary.releases.size(); ++release) {
+    const KitSnapshot* kit = judge.ReleaseKit(release);
+    std::wstring name = WideFromUtf8(judge.ReleaseName(release));
+    size_t word = kit != nullptr ? 0 : release - judge.baselines().size() - 1;
+    const char* kind = release == 0 ? "inplace" : kit != nullptr ? "baseline"
+                                                : kReleaseWordKinds[word];
+    releases.push_back({kit != nullptr ? L"release " + name : name, kit != nullptr ? L"release " + name : name,
+                        summary.releases[release], kind});
+  }
+  html += Bars(releases, summary.reportingInstalled, "Machines per release");
   std::vector<Bar> bars;
   for (int i = 0; i < 2; ++i) {
     for (size_t state = 1; state < kInstalledStates; ++state) {

@@ -9,7 +9,7 @@ namespace {
 class JsonWriter : public FleetWriter {
  public:
   JsonWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings)
-      : kit_(judge.kit()), baseline_(judge.baseline()), findings_(findings) {
+      : judge_(judge), kit_(judge.kit()), baseline_(judge.baseline()), findings_(findings) {
     out_ = "{\"machines\":[";
   }
 
@@ -41,6 +41,12 @@ class JsonWriter : public FleetWriter {
         AppendBaselineJson(out_, *baseline_, DecisionOf(*judgement.pair, true),
                            judgement.baselineOutcome == Outcome::kUndecided);
         out_ += std::string(",\"change\":\"") + ChangeWord(judgement) + "\"";
+      }
+      out_ += ",\"release\":";
+      if (judgement.release == kNoRelease) {
+        out_ += "null";
+      } else {
+        AppendJsonUtf8(out_, judge_.ReleaseName(judgement.release));
       }
     }
     out_ += "}";
@@ -85,6 +91,21 @@ class JsonWriter : public FleetWriter {
       out_ += "}";
     }
     out_ += "}";
+    AppendReleases(summary);
+  }
+
+  // ,"releases": [{"release", "fingerprint", "machines"}], each release in
+  // order, then each word, whose fingerprint is null.
+  void AppendReleases(const FleetSummary& summary) {
+    out_ += ",\"releases\":[";
+    for (size_t release = 0; release < summary.releases.size(); ++release) {
+      out_ += release == 0 ? "{\"release\":" : ",{\"release\":";
+      AppendJsonUtf8(out_, judge_.ReleaseName(release));
+      const KitSnapshot* kit = judge_.ReleaseKit(release);
+      out_ += ",\"fingerprint\":" + (kit != nullptr ? "\"" + HexOf(kit->fingerprint) + "\"" : std::string("null")) +
+              ",\"machines\":" + std::to_string(summary.releases[release]) + "}";
+    }
+    out_ += "]";
   }
 
   // ,"baseline_kit", "changes" {word: machines} and "moves" [{"from", "to",
@@ -112,6 +133,7 @@ class JsonWriter : public FleetWriter {
     out_ += "]";
   }
 
+  const FleetJudge& judge_;
   const KitSnapshot& kit_;
   const KitSnapshot* baseline_;
   const std::vector<KitFinding>& findings_;

@@ -20,13 +20,16 @@ std::string MatchCells(const KitDecision& decision) {
 }  // namespace
 
 const PairVerdict& KitVerdicts::Decide(const wchar_t* biosVersion, const wchar_t* platformName) {
-  const KitMatch* match = &Match(kit_, matches_, biosVersion, platformName);
-  const KitMatch* before =
-      baseline_ != nullptr ? &Match(*baseline_, baselineMatches_, biosVersion, platformName) : nullptr;
-  auto [known, added] = verdicts_.try_emplace({match, before});
+  std::vector<const KitMatch*> releases{&Match(kit_, matches_[0], biosVersion, platformName)};
+  for (size_t i = 0; i < baselines_.size(); ++i) {
+    releases.push_back(&Match(*baselines_[i], matches_[i + 1], biosVersion, platformName));
+  }
+  auto [known, added] = verdicts_.try_emplace(releases);
   if (added) {
-    known->second = {match, before,
-                     before != nullptr ? ChangeBetween(before->decision, match->decision) : KitChange::kUnchanged};
+    const KitMatch* before = releases.size() > 1 ? releases[1] : nullptr;
+    known->second = {releases[0], before,
+                     before != nullptr ? ChangeBetween(before->decision, releases[0]->decision) : KitChange::kUnchanged,
+                     releases};
   }
   return known->second;
 }

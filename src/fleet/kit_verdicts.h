@@ -1,6 +1,6 @@
-// What a kit, and the kit it replaces, decide for a fleet's machines, but
+// What a kit, and the kits it replaces, decide for a fleet's machines, but
 // for their token: the entry that matched, the folder, its maps, and the
-// change between the two kits. However many pairs a fleet has, its kits
+// change from the kit it replaces. However many pairs a fleet has, its kits
 // give few of these, each decided by the installer's own selection.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "check/kit_change.h"
 #include "check/kit_snapshot.h"
@@ -25,24 +26,28 @@ struct KitMatch {
   bool bothMaps;  // the installer installs both maps
 };
 
-// What the kit and the baseline kit decide.
+// What the kit and the baseline kits decide.
 struct PairVerdict {
   const KitMatch* match;     // the kit's
-  const KitMatch* baseline;  // the baseline kit's; null without one
-  KitChange change;          // from the baseline to the kit, with one
+  const KitMatch* baseline;  // the first baseline kit's; null without one
+  KitChange change;          // from the first baseline kit to the kit, with one
+  std::vector<const KitMatch*> releases;  // the kit's, then each baseline kit's, as given
 };
 
 class KitVerdicts {
  public:
-  // The verdicts of `kit`, and of `baseline` unless it is null.
-  KitVerdicts(KitSnapshot& kit, KitSnapshot* baseline) : kit_(kit), baseline_(baseline) {}
+  // The verdicts of `kit` and of each of `baselines`, newest first.
+  KitVerdicts(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines)
+      : kit_(kit), baselines_(baselines), matches_(baselines.size() + 1) {}
 
   // The verdict for a machine whose BIOS version and platform name are
   // these texts, as the capture buffers hold them.
   const PairVerdict& Decide(const wchar_t* biosVersion, const wchar_t* platformName);
 
   const KitSnapshot& kit() const { return kit_; }
-  const KitSnapshot* baseline() const { return baseline_; }
+  // The first baseline kit, the one the plan compares with; null without one.
+  const KitSnapshot* baseline() const { return baselines_.empty() ? nullptr : baselines_[0]; }
+  const std::vector<KitSnapshot*>& baselines() const { return baselines_; }
 
  private:
   using Matches = std::map<std::tuple<int, uint32_t, bool, std::wstring>, KitMatch>;
@@ -51,10 +56,9 @@ class KitVerdicts {
                                const wchar_t* platformName);
 
   KitSnapshot& kit_;
-  KitSnapshot* baseline_;
-  Matches matches_;
-  Matches baselineMatches_;
-  std::map<std::pair<const KitMatch*, const KitMatch*>, PairVerdict> verdicts_;
+  std::vector<KitSnapshot*> baselines_;
+  std::vector<Matches> matches_;  // the kit's, then each baseline kit's
+  std::map<std::vector<const KitMatch*>, PairVerdict> verdicts_;
 };
 
 // The outcome of `decision` of `kit` for a machine whose platform name is

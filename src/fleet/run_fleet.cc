@@ -82,9 +82,9 @@ InventoryColumns ColumnsOf(const CheckOptions& options) {
   return {options.biosVersionColumn, options.platformNameColumn, options.acSha256Column, options.dcSha256Column};
 }
 
-int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline) {
-  std::vector<KitFinding> findings = KitFindings(kit, baseline);
-  FleetJudge judge(kit, baseline, options.format == OutputFormat::kHtml);
+int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines) {
+  std::vector<KitFinding> findings = KitFindings(kit, baselines);
+  FleetJudge judge(kit, baselines, options.format == OutputFormat::kHtml);
   std::unique_ptr<FleetWriter> writer = MakeWriter(options, judge, findings);
   FleetRun run{&judge, writer.get()};
   if (options.firmware.empty()) {

@@ -10,6 +10,6 @@
 InventoryColumns ColumnsOf(const CheckOptions& options);
 
 // Judges every machine that `options.firmware` names (this machine when it
-// names none) by `kit`, and by `baseline` unless it is null, and writes
-// them in `options.format`; returns the exit status, that of `kit`.
-int RunFleet(const CheckOptions& options, KitSnapshot& kit, KitSnapshot* baseline);
+// names none) by `kit`, and by each of `baselines`, newest first, and
+// writes them in `options.format`; returns the exit status, that of `kit`.
+int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines);

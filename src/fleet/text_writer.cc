@@ -58,6 +58,14 @@ class TextWriter : public FleetWriter {
     if (summary.reportingInstalled > 0) {
       out_ += "Installed maps of the " + std::to_string(summary.reportingInstalled) + " machines that report them:\n";
       for (const std::string& line : InstalledLines(summary)) out_ += "  " + line + "\n";
+      out_ += "Releases of those machines:\n";
+      for (size_t release = 0; release < summary.releases.size(); ++release) {
+        // Every release is named, a word only where it holds machines.
+        const KitSnapshot* kit = judge.ReleaseKit(release);
+        if (kit == nullptr && summary.releases[release] == 0) continue;
+        out_ += "  " + std::to_string(summary.releases[release]) + " " +
+                (kit != nullptr ? "release " + ReleaseText(*kit) : judge.ReleaseName(release)) + "\n";
+      }
     }
     if (withBaseline_) {
       out_ += "Changes from release " + ReleaseText(*judge.baseline()) + " to release " + ReleaseText(judge.kit()) +

@@ -44,10 +44,30 @@ check "a changed map names its file and release" \
 # As the baseline kit: verified too, and the same bytes as the kit say so.
 cp -r "$repo/examples/kit" "$work/copy"
 check "a baseline kit of the kit's bytes: said, same fingerprint" \
-  "0  thermalmapcheck: the kit and the baseline kit are the same bytes 1" \
+  "0  thermalmapcheck: the kit and the baseline kit $kit are the same bytes 1" \
   "$(judge "$work/copy" --baseline-kit "$kit") $(cat "$work/err") $(python3 -c 'import json, sys; d = json.load(open(sys.argv[1]))["summary"]; print(int(d["baseline_kit_fingerprint"] == json.load(open(sys.argv[1]))["kit_fingerprint"]))' "$work/out")"
 echo x >>"$kit/MRL02/ThermalMap_AC.ini"
 check "an altered baseline kit: exit 2" "2 kit-altered" "$(judge "$work/copy" --baseline-kit "$kit")"
+
+# A fleet across releases: each machine named by the release it has.
+# 1.0 has its own AC map; 0.9, unsealed, that AC map and its own DC map.
+cp -r "$repo/examples/kit" "$work/kit-1.0" && echo '; 1.0' >>"$work/kit-1.0/MRL01/ThermalMap_AC.ini"
+cp -r "$work/kit-1.0" "$work/kit-0.9" && echo '; 0.9' >>"$work/kit-0.9/MRL01/ThermalMap_DC.ini"
+"$NATIVE_CHECKER" --kit "$work/kit-1.0" --seal 1.0 >/dev/null
+h() { sha256sum <"$work/$1" | cut -c1-64; }
+printf 'name,bios_version,platform_name,ac_sha256,dc_sha256
+%s
+' \
+  "new,MRL01.0105,x,$(h kit-1.1/MRL01/ThermalMap_AC.ini),$(h kit-1.1/MRL01/ThermalMap_DC.ini)" \
+  "old,MRL01.0105,x,$(h kit-1.0/MRL01/ThermalMap_AC.ini),$(h kit-1.0/MRL01/ThermalMap_DC.ini)" \
+  "older,MRL01.0105,x,$(h kit-0.9/MRL01/ThermalMap_AC.ini),$(h kit-0.9/MRL01/ThermalMap_DC.ini)" \
+  "swapped,MRL01.0105,x,$(h kit-1.0/MRL01/ThermalMap_DC.ini),$(h kit-1.0/MRL01/ThermalMap_AC.ini)" \
+  "bare,MRL01.0105,x,," >"$work/fleet.csv"
+"$NATIVE_CHECKER" --kit "$kit" --baseline-kit "$work/kit-1.0" --baseline-kit "$work/kit-0.9" \
+  --firmware "$work/fleet.csv" --format csv >"$work/fleet-out.csv" || true
+check "a fleet's rows name their release, by the column's name" \
+  "new:1.1 old:1.0 older:kit-0.9 swapped:other bare:not installed" \
+  "$(python3 -c 'import csv, sys; print(" ".join(r["name"] + ":" + r["release"] for r in csv.DictReader(open(sys.argv[1]))))' "$work/fleet-out.csv")"
 
 # Sealing: a kit with error findings is not sealed; a seal is replaced whole.
 status=0
