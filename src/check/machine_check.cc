@@ -83,13 +83,13 @@ void JudgeMachine(MachineCheck& check, KitSnapshot& kit, const std::vector<KitSn
   check.decision = DecideWithKit(kit, check.biosVersion.c_str(), check.platformName.c_str());
   check.baselineKit = baselines.empty() ? nullptr : baselines[0];
   // Each decision's maps stay where its kit keeps its folders.
-  std::vector<KitDecision> older;
-  for (KitSnapshot* baseline : baselines) {
-    older.push_back(DecideWithKit(*baseline, check.biosVersion.c_str(), check.platformName.c_str()));
+  std::vector<KitDecision> older(baselines.size());
+  std::vector<ReleaseDecision> olderDecisions(baselines.size());
+  for (size_t i = 0; i < baselines.size(); ++i) {
+    older[i] = DecideWithKit(*baselines[i], check.biosVersion.c_str(), check.platformName.c_str());
+    olderDecisions[i] = {baselines[i], &older[i]};
   }
   if (!older.empty()) check.baseline = older[0];
-  std::vector<ReleaseDecision> olderDecisions;
-  for (size_t i = 0; i < older.size(); ++i) olderDecisions.push_back({baselines[i], &older[i]});
   check.installed = kUncheckedMaps;
   if (onThisMachine) {
     std::array<bool, 2> installed{};

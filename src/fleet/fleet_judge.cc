@@ -255,6 +255,6 @@ const KitSnapshot* FleetJudge::ReleaseKit(size_t release) const {
 
 std::string FleetJudge::ReleaseName(size_t release) const {
   if (release == kNoRelease) return "";
-  const KitSnapshot* kit = ReleaseKit(release);
-  return kit != nullptr ? kit->release : kReleaseWords[release - baselines().size() - 1];
+  const KitSnapshot* releaseKit = ReleaseKit(release);
+  return releaseKit != nullptr ? releaseKit->release : kReleaseWords[release - baselines().size() - 1];
 }

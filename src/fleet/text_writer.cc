@@ -17,17 +17,19 @@ std::string ConsoleCell(std::string_view utf8) { return ConsoleText(WideFromUtf8
 
 class TextWriter : public FleetWriter {
  public:
-  TextWriter(bool withBaseline, const std::vector<KitFinding>& findings)
-      : withBaseline_(withBaseline),
+  TextWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings)
+      : judge_(judge),
+        withBaseline_(judge.baseline() != nullptr),
         rows_{{{"NAME", "BIOS VERSION", "PLATFORM NAME", "TOKEN", "TABLE", "KEY", "FOLDER"}, ""}},
-        widths_(withBaseline ? 11 : 9, 0) {
-    if (withBaseline) rows_[0].first.insert(rows_[0].first.end(), {"BASELINE FOLDER", "CHANGE"});
-    rows_[0].first.insert(rows_[0].first.end(), {"AC INSTALLED", "DC INSTALLED"});
+        widths_(withBaseline_ ? 12 : 10, 0) {
+    if (withBaseline_) rows_[0].first.insert(rows_[0].first.end(), {"BASELINE FOLDER", "CHANGE"});
+    rows_[0].first.insert(rows_[0].first.end(), {"AC INSTALLED", "DC INSTALLED", "RELEASE"});
     out_ = FindingsText(findings);
   }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
     std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
+    cells.push_back(judge_.ReleaseName(judgement.release));
     std::transform(cells.begin(), cells.end(), cells.begin(), ConsoleCell);
     std::string error(judgement.pair == nullptr ? machine.error : "");
     if (aligned_) return Line(cells, error);
@@ -85,15 +87,15 @@ class TextWriter : public FleetWriter {
 
  private:
   // Sets the widths from the rows held and writes them. The installed maps'
-  // columns are shown when one of those rows reports them.
+  // columns and the release are shown when one of those rows reports them.
   void Align() {
     for (const auto& [cells, error] : rows_) {
       for (size_t i = 0; i < cells.size(); ++i) widths_[i] = std::max(widths_[i], cells[i].size());
     }
     bool reported = std::any_of(rows_.begin() + 1, rows_.end(), [](const auto& row) {
-      return !row.first[row.first.size() - 2].empty();
+      return !row.first[row.first.size() - 3].empty();
     });
-    if (!reported) widths_.resize(widths_.size() - 2);
+    if (!reported) widths_.resize(widths_.size() - 3);
     for (const auto& [cells, error] : rows_) Line(cells, error);
     rows_.clear();
     aligned_ = true;
@@ -115,6 +117,7 @@ class TextWriter : public FleetWriter {
     return folder.empty() ? "no folder" : ConsoleText(folder.c_str());
   }
 
+  const FleetJudge& judge_;
   bool withBaseline_;
   std::vector<std::pair<std::vector<std::string>, std::string>> rows_;
   std::vector<size_t> widths_;
@@ -124,5 +127,5 @@ class TextWriter : public FleetWriter {
 }  // namespace
 
 std::unique_ptr<FleetWriter> MakeTextWriter(const FleetJudge& judge, const std::vector<KitFinding>& findings) {
-  return std::make_unique<TextWriter>(judge.baseline() != nullptr, findings);
+  return std::make_unique<TextWriter>(judge, findings);
 }
