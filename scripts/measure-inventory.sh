@@ -142,5 +142,13 @@ compare "10,000,000 rows with the installed maps' hashes, against a baseline kit
   "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" \
   "mawk -v hashes=$work/map-hashes -v newtable=$work/next/KORVPlatformTable.ini -v oldtable=$kit/KORVPlatformTable.ini -v newkit=$work/next -v oldkit=$kit -f $work/installed.awk $work/map-hashes $work/next/KORVPlatformTable.ini $kit/KORVPlatformTable.ini $work/10m-installed.csv"
 
+# Older releases: the example kit with one map edited, three times over.
+for release in 1 2 3; do
+  cp -r "$kit" "$work/old-$release" && echo "; release $release" >>"$work/old-$release/MRL01/ThermalMap_AC.ini"
+done
+compare "10,000,000 rows with the installed maps' hashes, against four baseline kits" \
+  "$checker --kit $work/next --baseline-kit $kit --baseline-kit $work/old-1 --baseline-kit $work/old-2 --baseline-kit $work/old-3 --firmware $work/10m-installed.csv --format csv" \
+  "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" "the run against one"
+
 read -r page_time page_peak < <(run "$checker --kit $kit --firmware $work/10m.csv --format html >$work/page.html")
 echo "the page of 10,000,000 machines: $(stat -c %s "$work/page.html") bytes, written in $page_time s with $page_peak KB"
