@@ -14,7 +14,7 @@
 namespace {
 
 constexpr char kCsvHeader[] =
-    "name,bios_version,platform_name,token,table,key,folder,ac_installed,dc_installed,ac_sha256,dc_sha256,release,error\n";
+    "name,bios_version,platform_name,token,table,key,folder,ac_installed,dc_installed,ac_sha256,dc_sha256,release,written,error\n";
 
 std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -339,13 +339,13 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
             1);
   EXPECT_EQ(csv,
             std::string(kCsvHeader) +
-                "a-raw.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
-                "b-sm.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
-                "c-bare,XYZ9.01,Morlane-S,XYZ9,DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,\n"
-                "d-broken.txt,,,,,,,,,,,,\"not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
+                "a-raw.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,,\n"
+                "b-sm.bin,ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,,\n"
+                "c-bare,XYZ9.01,Morlane-S,XYZ9,DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,,\n"
+                "d-broken.txt,,,,,,,,,,,,,\"not a firmware table: neither a RawSMBIOSData block, a dmidecode dump nor a "
                 "structure table\"\n"
-                "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\n"
-                "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,,,,,,,\n");
+                "\"PC, 7\",ABC12.0105,Morlane,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,,\n"
+                "PC8,\"QQ1\"\"x\",,\"QQ1\"\"x\",,,,,,,,,,\n");
   // The same fleet once more as JSON: the kit is read once, as for one
   // machine, however many machines and pairs there are.
   Fake().profileReads = 0;
@@ -359,7 +359,8 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
             1);
   EXPECT_EQ(Fake().profileReads, onePair);
   EXPECT_NE(json.find("\"summary\":{\"machines\":6,\"folders\":[{\"folder\":\"C:\\\\Kit\\\\ABC12\",\"machines\":3},"
-                      "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1,\"passed_over\":0}"),
+                      "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1,\"passed_over\":0,"
+                      "\"roll_call\":{\"reported\":5,\"without_written\":2}}"),
             std::string::npos)
       << json;
   EXPECT_NE(json.find("{\"name\":\"d-broken.txt\",\"error\":"), std::string::npos);
@@ -417,22 +418,51 @@ INSTANTIATE_TEST_SUITE_P(
                                u"\"PSComputerName\",\"SMBIOSBIOSVersion\"\r\n"
                                u"\"PC1\",\"ABC12.0105\"\r\n\"PC2\",\"XYZ9.01\"\r\n"),
                    {}, 1,
-                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,\nPC2,XYZ9.01,,XYZ9,,,,,,,,,\n",
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,,\nPC2,XYZ9.01,,XYZ9,,,,,,,,,,\n",
                    "\"no_match\":0,\"undecided\":1,\"unreadable\":0"},
         ExportCase{"TextKeptWhole",
                    std::string("name,bios_version,platform_name\n\"PC, 7\",\"QQ\"\"1\",Morlane-S\n\"PC8\",") +
                        kGreatWall + "BIOS V3.0," + kGreatWall + "\n",
                    {}, 1,
-                   std::string("\"PC, 7\",\"QQ\"\"1\",Morlane-S,\"QQ\"\"1\",DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,\n") +
-                       "PC8," + kGreatWall + "BIOS V3.0," + kGreatWall + "," + kGreatWall + "BIOS V3,,,,,,,,,\n",
+                   std::string("\"PC, 7\",\"QQ\"\"1\",Morlane-S,\"QQ\"\"1\",DMI_Type130_Table,2,C:\\Kit\\Morlane-S,,,,,,,\n") +
+                       "PC8," + kGreatWall + "BIOS V3.0," + kGreatWall + "," + kGreatWall + "BIOS V3,,,,,,,,,,\n",
                    std::string("\"name\":\"PC8\",\"firmware\":\"standard input\",\"format\":\"inventory row\","
                                "\"kit\":\"C:\\\\Kit\",\"bios_version\":\"") + kGreatWall + "BIOS V3.0\""},
         ExportCase{"NamedColumns", "host,fw,model\nPC1,XYZ9.01,Morlane\nPC2\n",
                    {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
-                   "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,,\n"
-                   "PC2,,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
+                   "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,,,\n"
+                   "PC2,,,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
                    "{\"name\":\"PC2\",\"error\":\"line 3 of standard input has 1 cell; its header names 3\"}"}),
     CaseName());
+
+// The roll call of a share: a stale row and one whose time cannot be read,
+// a row without its time, and the machines expected (letter case ignored),
+// from a list or a collection's CSV, that never reported or were not asked.
+TEST_F(CheckTest, RollCallNamesMissingStaleAndUnexpected) {
+  SetProfileFile(L"C:\\Kit\\KORVPlatformTable.ini", AnsiBytes(kKitTable));
+  for (const wchar_t* dir : {L"C:\\Kit\\ABC12", L"C:\\Kit\\Morlane", L"C:\\Kit\\Morlane-S"}) Folder(dir);
+  for (std::string expected : {"pc1\r\nPC2\r\npc3\r\nPC4\r\n",
+                               "#TYPE System.Management.Automation.PSCustomObject\r\n\"Name\",\"Site\"\r\n"
+                               "\"pc1\",\"a\"\r\n\"PC2\",\"a\"\r\n\"pc3\",\"b\"\r\n\"PC4\",\"b\"\r\n"}) {
+    Fake().files[L"C:\\expect.csv"] = {expected};
+    for (const wchar_t* format : {L"json", L"csv"}) {
+      Fake().files[L"standard input"] = {
+          "name,bios_version,written\nPC1,ABC12.0105,2026-12-09T00:00:00Z\npc2,ABC12.0105,2026-10-01T00:00:00Z\n"
+          "PC3,ABC12.0105,\nGuest,ABC12.0105,yesterday\n"};
+      std::string out;
+      EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"-", L"--max-age", L"30", L"--expect", L"C:\\expect.csv",
+                       L"--format", format},
+                      out),
+                1);
+      std::string wanted = std::wstring(format) == L"csv"
+                               ? "\nPC4,,,,,,,,,,,missing,,\n"
+                               : "\"roll_call\":{\"reported\":4,\"without_written\":1,\"stale\":2,\"stale_names\":"
+                                 "[\"pc2\",\"Guest\"],\"expected\":4,\"missing\":1,\"missing_names\":[\"PC4\"],"
+                                 "\"unexpected\":1,\"unexpected_names\":[\"Guest\"]}";
+      EXPECT_NE(out.find(wanted), std::string::npos) << out;
+    }
+  }
+}
 
 struct ChangeCase {
   const char* name;
@@ -576,7 +606,7 @@ TEST_P(InstalledTest, JudgesEachMapByItsHash) {
   std::string row = csv.substr(csv.find('\n') + 1);
   for (int cell = 0; cell < (c.baselines > 0 ? 9 : 7); ++cell) row.erase(0, row.find(',') + 1);
   EXPECT_EQ(row, found + "\n") << csv;
-  EXPECT_EQ(status, found.rfind("in place,in place,", 0) == 0 ? 0 : found.rfind(",,,,,", 0) == 0 ? 3 : 1);
+  EXPECT_EQ(status, found.rfind("in place,in place,", 0) == 0 ? 0 : found.rfind(",,,,,,", 0) == 0 ? 3 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -584,25 +614,25 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The kit's DC map has the bytes of the baseline's: it is in place,
         // and the machine has the kit's release, the first of the two.
-        InstalledCase{"InPlace", "ac_sha256,dc_sha256", "<AC2>,<DC>", 1, "in place,in place,<AC2>,<DC>,New,"},
+        InstalledCase{"InPlace", "ac_sha256,dc_sha256", "<AC2>,<DC>", 1, "in place,in place,<AC2>,<DC>,New,,"},
         // A DC map unchanged between releases: the machine has the old one.
-        InstalledCase{"OldRelease", "ac_sha256,dc_sha256", "<AC1>,<DC>", 2, "baseline,in place,<AC1>,<DC>,Old,"},
+        InstalledCase{"OldRelease", "ac_sha256,dc_sha256", "<AC1>,<DC>", 2, "baseline,in place,<AC1>,<DC>,Old,,"},
         InstalledCase{"OlderRelease", "ac_sha256,dc_sha256", "<AC1>,<DC0>", 2,
-                      "baseline,baseline,<AC1>,<DC0>,Older,"},
-        InstalledCase{"Mixed", "ac_sha256,dc_sha256", "<AC2>,<DC0>", 2, "in place,baseline,<AC2>,<DC0>,mixed,"},
+                      "baseline,baseline,<AC1>,<DC0>,Older,,"},
+        InstalledCase{"Mixed", "ac_sha256,dc_sha256", "<AC2>,<DC0>", 2, "in place,baseline,<AC2>,<DC0>,mixed,,"},
         InstalledCase{"AnotherFoldersMaps", "ac_sha256,dc_sha256", "<QAC>,<QDC>", 1,
-                      "other map,other map,<QAC>,<QDC>,other,"},
-        InstalledCase{"Swapped", "ac_sha256,dc_sha256", "<DC>,<AC2>", 1, "other map,other map,<DC>,<AC2>,other,"},
+                      "other map,other map,<QAC>,<QDC>,other,,"},
+        InstalledCase{"Swapped", "ac_sha256,dc_sha256", "<DC>,<AC2>", 1, "other map,other map,<DC>,<AC2>,other,,"},
         InstalledCase{"NobodysBytesAndNone", "ac_sha256,dc_sha256", "<rogue>,", 1,
-                      "differs,not installed,<rogue>,,other,"},
-        InstalledCase{"NeitherMap", "ac_sha256,dc_sha256", ",", 1, "not installed,not installed,,,not installed,"},
+                      "differs,not installed,<rogue>,,other,,"},
+        InstalledCase{"NeitherMap", "ac_sha256,dc_sha256", ",", 1, "not installed,not installed,,,not installed,,"},
         // Without the baseline kit the old release is nobody's.
-        InstalledCase{"NoBaseline", "ac_sha256,dc_sha256", "<AC1>,<DC>", 0, "differs,in place,<AC1>,<DC>,other,"},
+        InstalledCase{"NoBaseline", "ac_sha256,dc_sha256", "<AC1>,<DC>", 0, "differs,in place,<AC1>,<DC>,other,,"},
         InstalledCase{"UpperCaseAndOneColumn", "AC_SHA256",
                       "A3C8E8E7DF7C5DF1B6DD6A0CB2E2D2F5D6F0F6A9E3B7A2F1C6D5E4F3A2B1C0D9", 1,
-                      "differs,not installed,a3c8e8e7df7c5df1b6dd6a0cb2e2d2f5d6f0f6a9e3b7a2f1c6d5e4f3a2b1c0d9,,other,"},
+                      "differs,not installed,a3c8e8e7df7c5df1b6dd6a0cb2e2d2f5d6f0f6a9e3b7a2f1c6d5e4f3a2b1c0d9,,other,,"},
         InstalledCase{"BadHashCell", "ac_sha256,dc_sha256", "<AC2>,d41d8cd98f00b204e9800998ecf8427e", 1,
-                      ",,,,,line 2 of standard input: dc_sha256 is not 64 hexadecimal digits"}),
+                      ",,,,,,line 2 of standard input: dc_sha256 is not 64 hexadecimal digits"}),
     CaseName());
 
 // A hash cell is 64 hexadecimal digits of either case and nothing else,

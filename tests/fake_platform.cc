@@ -255,6 +255,8 @@ bool HashFileSha256(void* handle, uint8_t (&digest)[32]) {
   return hashed && length == sizeof digest;
 }
 
+int64_t GetSystemTimeSeconds() { return Fake().now; }
+
 bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
   unsigned int length = 0;
   return EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) == 1 && length == sizeof digest;

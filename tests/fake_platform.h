@@ -48,6 +48,7 @@ struct FakePlatform {
   bool moveFails = false;
   bool flushFails = false;
   bool hashFails = false;
+  int64_t now = 1796869860;  // the system clock: 2026-12-10T02:31:00Z
   int openFiles = 0;  // and folder listings
   bool standardErrorIsConsole = false;
 

@@ -12,7 +12,8 @@ std::string CheckUsage() {
   std::string name = platform::kCheckerName;
   return "usage: " + name + " [--kit DIR] [--baseline-kit DIR]...\n"
          "                       [--firmware FILE|DIR|CSV|-]... [--column COLUMN=NAME]...\n"
-         "                       [--format text|json|csv|html]\n"
+         "                       [--format text|json|csv|html] [--expect FILE]\n"
+         "                       [--max-age DAYS]\n"
          "                       [--no-header]\n"
          "       " + name + " --dump FILE\n"
          "       " + name + " [--kit DIR] --seal LABEL\n"
@@ -35,6 +36,9 @@ std::string CheckUsage() {
          "  --column ac_sha256=NAME, --column dc_sha256=NAME\n"
          "                   the inventory's column that holds the BIOS version, the\n"
          "                   platform name, or an installed map's SHA-256\n"
+         "  --expect FILE    the machines that should report: one name a line, or a CSV\n"
+         "                   with a name column; each without a row is missing\n"
+         "  --max-age DAYS   a row written more than DAYS days before the run is stale\n"
          "  --dump FILE      write this machine's table to FILE as a RawSMBIOSData block\n"
          "  --seal LABEL     write the kit's SHA256SUMS, release LABEL: the hashes of the\n"
          "                   table, of every map an entry names and of the programs;\n"
@@ -43,6 +47,7 @@ std::string CheckUsage() {
          "                   (one page that shows the machines per folder)\n"
          "  --no-header      with --format csv, the rows without the header line, for\n"
          "                   the chunks of an export after the first\n"
+         "  --version        print the checker's name and version\n"
          "An option's value may also follow it after \"=\": --kit=DIR.\n"
          "Exit status: 0 the machine gets a folder with both maps (and on this machine\n"
          "both are in place); 1 no folder, a map missing from it, or on this machine an\n"
@@ -52,6 +57,8 @@ std::string CheckUsage() {
          "they report them, has both in place), 1 some do not (or are undecided), 2 error\n"
          "findings, 3 none could be read.\n";
 }
+
+const char* CheckerVersion() { return THERMALMAP_VERSION; }
 
 namespace {
 
@@ -72,7 +79,7 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
     std::wstring joined = valueJoined ? argument.substr(valueAt + 1) : L"";
     if (valueJoined) argument.resize(valueAt);
     const wchar_t* option = argument.c_str();
-    if (valueJoined && (Is(option, L"--help") || Is(option, L"--no-header"))) {
+    if (valueJoined && (Is(option, L"--help") || Is(option, L"--no-header") || Is(option, L"--version"))) {
       error = ConsoleText(option) + " takes no value";
       return 3;
     }
@@ -80,19 +87,25 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       options.help = true;
       continue;
     }
+    if (Is(option, L"--version")) {
+      options.version = true;
+      continue;
+    }
     if (Is(option, L"--no-header")) {
       options.csvHeader = false;
       continue;
     }
     std::wstring* value = Is(option, L"--kit")            ? &options.kit
+                          : Is(option, L"--expect")       ? &options.expect
                           : Is(option, L"--dump")         ? &options.dump
                           : Is(option, L"--seal")         ? &options.seal
                                                           : nullptr;
     bool isFormat = Is(option, L"--format");
     bool isFirmware = Is(option, L"--firmware");
     bool isBaseline = Is(option, L"--baseline-kit");
+    bool isMaxAge = Is(option, L"--max-age");
     bool isColumn = Is(option, L"--column");
-    if (value == nullptr && !isFormat && !isFirmware && !isColumn && !isBaseline) {
+    if (value == nullptr && !isFormat && !isFirmware && !isColumn && !isBaseline && !isMaxAge) {
       error = "unknown option " + ConsoleText(option);
       return 3;
     }
@@ -101,7 +114,16 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
       return 3;
     }
     const wchar_t* text = valueJoined ? joined.c_str() : *++at;
-    if (isBaseline) {
+    if (isMaxAge) {
+      std::wstring days = text;
+      bool digits = !days.empty() && days.size() <= 6 &&
+                    std::all_of(days.begin(), days.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+      if (!digits || options.maxAgeDays >= 0) {
+        error = digits ? "--max-age given twice" : "--max-age takes a number of days, from 0 to 999999";
+        return 3;
+      }
+      options.maxAgeDays = std::stoll(Utf8FromWide(text));
+    } else if (isBaseline) {
       options.baselineKits.push_back(text);
     } else if (isFirmware) {
       if (Is(text, L"-") && std::count(options.firmware.begin(), options.firmware.end(), L"-") > 0) {
@@ -151,14 +173,16 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
   }
   bool columnGiven = !options.biosVersionColumn.empty() || !options.platformNameColumn.empty() ||
                      !options.acSha256Column.empty() || !options.dcSha256Column.empty();
+  bool rollCallGiven = !options.expect.empty() || options.maxAgeDays >= 0;
   if (!options.dump.empty() && (!options.firmware.empty() || !options.kit.empty() || !options.baselineKits.empty() ||
-                                formatGiven || columnGiven)) {
+                                formatGiven || columnGiven || rollCallGiven)) {
     error = "--dump stands alone";
     return 3;
   }
   bool sealable = std::all_of(options.seal.begin(), options.seal.end(), [](wchar_t c) { return c >= L' '; });
   if (!options.seal.empty() && (!sealable || !options.firmware.empty() || !options.baselineKits.empty() ||
-                                !options.dump.empty() || formatGiven || columnGiven || !options.csvHeader)) {
+                                !options.dump.empty() || formatGiven || columnGiven || !options.csvHeader ||
+                                rollCallGiven)) {
     error = sealable ? "--seal goes with --kit alone" : "--seal takes a label on one line, without control characters";
     return 3;
   }

@@ -1,6 +1,7 @@
 // The checker's command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,9 +19,12 @@ struct CheckOptions {
   std::string dcSha256Column;
   std::wstring dump;                   // non-empty: write this machine's table there and stop
   std::wstring seal;                   // non-empty: seal the kit as this release and stop
+  std::wstring expect;                 // non-empty: the machines that should report
+  int64_t maxAgeDays = -1;             // 0 or more: a row written longer ago is stale
   OutputFormat format = OutputFormat::kText;
   bool csvHeader = true;  // false: CSV rows only, as for each chunk of an export after the first
   bool help = false;
+  bool version = false;
 };
 
 // Reads `argv` (program name first, closed by a null entry) into `options`;
@@ -31,3 +35,6 @@ int ParseCheckOptions(wchar_t** argv, CheckOptions& options, std::string& error)
 
 // The usage text, with the checker's own name, ending in a line break.
 std::string CheckUsage();
+
+// The checker's version, as its build gives it ("1.0.0").
+const char* CheckerVersion();

@@ -1,5 +1,6 @@
 #include "check/check_output.h"
 
+#include "check/check_options.h"
 #include "check/json_text.h"
 #include "check/kit_seal.h"
 #include "check/kit_change.h"
@@ -277,7 +278,7 @@ std::string MachineCheckJson(const MachineCheck& check) {
     AppendBaselineJson(json, *check.baselineKit, check.baseline, false);
     json += ",\"change\":\"" + std::string(ChangeName(ChangeBetween(check.baseline, check.decision))) + "\"";
   }
-  return json + ",\"findings\":" + FindingsJson(check.findings) +
+  return json + ",\"checker_version\":\"" + CheckerVersion() + "\",\"findings\":" + FindingsJson(check.findings) +
          ",\"exit_status\":" + std::to_string(check.exitStatus) + "}\n";
 }
 

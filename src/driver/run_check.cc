@@ -133,6 +133,9 @@ int RunCheck(wchar_t** argv) {
   if (options.help) {
     return Print(CheckUsage()) ? 0 : 3;
   }
+  if (options.version) {
+    return Print(std::string(platform::kCheckerName) + " " + CheckerVersion() + "\n") ? 0 : 3;
+  }
   if (!options.dump.empty()) return DumpThisMachine(options.dump);
   // The kits stay where they are read: decisions point into them.
   std::deque<KitSnapshot> baselineKits(options.baselineKits.size());
@@ -152,6 +155,7 @@ int RunCheck(wchar_t** argv) {
 
   InventoryColumns columns = ColumnsOf(options);
   bool fleet = options.firmware.size() > 1 || options.format == OutputFormat::kCsv ||
+               !options.expect.empty() || options.maxAgeDays >= 0 ||
                options.format == OutputFormat::kHtml ||
                (options.firmware.size() == 1 &&
                 (IsFolder(options.firmware[0].c_str()) || IsInventory(options.firmware[0], columns)));

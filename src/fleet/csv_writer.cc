@@ -13,7 +13,7 @@ class CsvWriter : public FleetWriter {
     if (!header) return;
     Put(withBaseline_ ? "name,bios_version,platform_name,token,table,key,folder,baseline_folder,change"
                      : "name,bios_version,platform_name,token,table,key,folder");
-    Put(",ac_installed,dc_installed,ac_sha256,dc_sha256,release,error\n");
+    Put(",ac_installed,dc_installed,ac_sha256,dc_sha256,release,written,error\n");
   }
 
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
@@ -22,7 +22,7 @@ class CsvWriter : public FleetWriter {
     PutField(machine.name, plain);
     if (judgement.pair == nullptr) {
       // Every cell empty but the name and the error.
-      Put(withBaseline_ ? ",,,,,,,,,,,,,," : ",,,,,,,,,,,,");
+      Put(withBaseline_ ? ",,,,,,,,,,,,,,," : ",,,,,,,,,,,,,");
       PutField(machine.error, false);
       PutChar('\n');
       return;
@@ -46,6 +46,8 @@ class CsvWriter : public FleetWriter {
       PutChar(',');
       PutRelease(judgement.release);
       PutChar(',');
+      PutField(machine.written, false);
+      PutChar(',');
       // This machine's maps that are there but cannot be read, and why.
       if (machine.unreadable != nullptr) {
         const std::array<std::string, 2>& why = *machine.unreadable;
@@ -53,8 +55,15 @@ class CsvWriter : public FleetWriter {
       }
       PutChar('\n');
     } else {
-      Put(",,,,,,\n");
+      Put(",,,,,,");
+      PutField(machine.written, false);
+      Put(",\n");
     }
+  }
+
+  void Missing(std::string_view name) override {
+    PutField(name, false);
+    Put(withBaseline_ ? std::string(13, ',') + "missing,,\n" : std::string(11, ',') + "missing,,\n");
   }
 
   void End(const FleetJudge&, int) override { Flush(); }

@@ -143,6 +143,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                    : platformName.empty() ? MachineKind::kNoPlatformStructure
                                           : MachineKind::kPlatformStructure;
     machine.plainTexts = row.plain;
+    machine.written = row.cells[kWrittenColumn];
     reading.take(machine, reading.context);
   }
   if (reader.ReadFailed()) return GiveError(reading, name, ReadFailure(reader));

@@ -26,6 +26,7 @@
 #include "fleet/fleet_sources.h"
 #include "fleet/kit_verdicts.h"
 #include "fleet/pair_table.h"
+#include "fleet/roll_call.h"
 
 // The whole decision of the kit, or of the baseline kit, for `pair`, with
 // its token.
@@ -113,8 +114,9 @@ class FleetJudge {
   // The machines are judged by `kit`, and by each of `baselines`, newest
   // first. With `keepNames`, the groups of machines that get no folder, and
   // the moves, keep the first few names, for the page.
-  FleetJudge(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines, bool keepNames)
-      : verdicts_(kit, baselines), kit_(kit), keepNames_(keepNames),
+  // Each machine judged goes to `rollCall` too.
+  FleetJudge(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines, RollCall& rollCall, bool keepNames)
+      : verdicts_(kit, baselines), kit_(kit), rollCall_(rollCall), keepNames_(keepNames),
         releases_(baselines.size() + 1 + kReleaseWordCount) {}
 
   // Judges `machine`, deciding its pair when it is new.
@@ -140,6 +142,7 @@ class FleetJudge {
   const KitSnapshot& kit() const { return verdicts_.kit(); }
   const KitSnapshot* baseline() const { return verdicts_.baseline(); }
   const std::vector<KitSnapshot*>& baselines() const { return verdicts_.baselines(); }
+  const RollCall& rollCall() const { return rollCall_; }
 
   // The kit of release `release` (0 the kit, then the baseline kits), or
   // null for a word of kReleaseWords.
@@ -170,6 +173,7 @@ class FleetJudge {
 
   KitVerdicts verdicts_;
   KitSnapshot& kit_;
+  RollCall& rollCall_;
   std::unique_ptr<KitMapIndex> kitMaps_;  // once a machine reports its maps
   std::vector<ReleaseDecision> baselineDecisions_;  // reused from machine to machine
   bool keepNames_;

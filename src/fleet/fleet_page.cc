@@ -192,6 +192,9 @@ class PageWriter : public FleetWriter {
                        std::string(judgement.pair == nullptr ? machine.error : std::string_view()));
   }
 
+  // The missing machines are named in the head's roll call.
+  void Missing(std::string_view) override {}
+
   void End(const FleetJudge& judge, int status) override {
     FleetSummary summary = judge.Summary();
     std::string machines = std::to_string(summary.machines);
@@ -205,7 +208,9 @@ class PageWriter : public FleetWriter {
       out_ += "<br>Baseline kit: <code>" + Html(judge.baseline()->path) + "</code> (" +
               Html(KitIdentityText(*judge.baseline())) + ")";
     }
-    out_ += "<br>Machines: <span class=\"machine-count\">" + machines + "</span></p>\n";
+    out_ += "<br>Machines: <span class=\"machine-count\">" + machines + "</span><br>" +
+            Html(RollCallHead(judge).substr(0, RollCallHead(judge).size() - 1)) + "<br><span class=\"roll-call\">" +
+            Html(RollCallLine(judge.rollCall().Summary())) + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
             std::to_string(status) + "</span>: " + StatusMeaning(status, summary) + ".</p>\n";
     // A kit that installs nothing explains every chart below: that comes first.

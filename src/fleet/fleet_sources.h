@@ -46,6 +46,7 @@ struct FleetMachine {
   // (empty: it could); null for a row or a file.
   const std::array<std::string, 2>* unreadable;
   bool plainTexts;             // no text holds a comma, a quote or a line break
+  std::string_view written;    // when the row was written, as it gives it; empty without one
 };
 
 // Receives each machine of a fleet, in the order of the inputs.

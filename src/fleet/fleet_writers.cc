@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "check/check_options.h"
+#include "check/utc_time.h"
 #include "common/utf8.h"
 #include "install/deploy.h"
 #include "install/platform_table.h"
@@ -65,4 +67,27 @@ std::vector<std::pair<MachineMove, uint64_t>> LargestMoves(const FleetSummary& s
   std::vector<std::pair<MachineMove, uint64_t>> moves(summary.moves.begin(), summary.moves.end());
   std::stable_sort(moves.begin(), moves.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
   return moves;
+}
+
+std::string RollCallHead(const FleetJudge& judge) {
+  return std::string("Checked by ") + platform::kCheckerName + " " + CheckerVersion() + " at " +
+         UtcTimeText(judge.rollCall().runTime()) + "\n";
+}
+
+std::string RollCallLine(const RollCallSummary& roll) {
+  auto group = [](uint64_t count, const char* what, const std::vector<std::string>& names) {
+    std::string text = ", " + std::to_string(count) + " " + what;
+    for (size_t i = 0; i < names.size(); ++i) text += (i == 0 ? " (" : ", ") + names[i];
+    if (!names.empty()) text += count > names.size() ? ", ...)" : ")";
+    return text;
+  };
+  std::string line = "Roll call: " + std::to_string(roll.reported) + " reported";
+  if (roll.withoutWritten > 0) line += ", " + std::to_string(roll.withoutWritten) + " without written";
+  if (roll.maxAgeGiven) line += group(roll.stale, "stale", roll.staleNames);
+  if (roll.expecting) {
+    line += ", " + std::to_string(roll.expected) + " expected";
+    line += group(roll.missing, "missing", roll.missingNames);
+    line += group(roll.unexpected, "unexpected", roll.unexpectedNames);
+  }
+  return line;
 }

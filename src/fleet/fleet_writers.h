@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,8 @@ class FleetWriter {
   virtual ~FleetWriter() = default;
   // One machine, with its judgement.
   virtual void Row(const FleetMachine& machine, const Judgement& judgement) = 0;
+  // A machine expected that gave no row.
+  virtual void Missing(std::string_view name) = 0;
   // What follows the last machine.
   virtual void End(const FleetJudge& judge, int status) = 0;
 
@@ -37,8 +40,9 @@ class FleetWriter {
 
 // name,bios_version,platform_name,token,table,key,folder (and, with a
 // baseline kit, baseline_folder,change), then ac_installed,dc_installed,
-// ac_sha256,dc_sha256 and error: a header (unless `header` is false), then
-// one row per machine.
+// ac_sha256,dc_sha256, release, written and error: a header (unless
+// `header` is false), then one row per machine, and one per machine
+// expected that gave none.
 std::unique_ptr<FleetWriter> MakeCsvWriter(const FleetJudge& judge, bool header);
 
 // The kit's findings, a row per machine in aligned columns, the summary (and
@@ -68,3 +72,11 @@ extern const char* const kChangeWords[5];
 
 // The moves of `summary`, the largest first.
 std::vector<std::pair<MachineMove, uint64_t>> LargestMoves(const FleetSummary& summary);
+
+// "Checked by thermalmapcheck 1.0.0 at 2026-12-10T02:31:00Z", and a line
+// break: the head of a summary an auditor signs.
+std::string RollCallHead(const FleetJudge& judge);
+
+// "Roll call: 4 machines reported, ..." with what the run was asked to
+// call (--expect, --max-age) and the first few names of each group (UTF-8).
+std::string RollCallLine(const RollCallSummary& roll);

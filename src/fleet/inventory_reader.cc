@@ -239,6 +239,7 @@ InventoryHeader InventoryReader::ReadHeader(const InventoryColumns& columns) {
   columns_[kDcInstalledColumn] = column("dc_installed");
   columns_[kAcSha256Column] = column(columns.acSha256.empty() ? "ac_sha256" : columns.acSha256);
   columns_[kDcSha256Column] = column(columns.dcSha256.empty() ? "dc_sha256" : columns.dcSha256);
+  columns_[kWrittenColumn] = column("written");
   columns_[kErrorColumn] = column("error");
   int lastColumn = *std::max_element(columns_.begin(), columns_.end());
   cellsNeeded_ = static_cast<size_t>(lastColumn) + 1;

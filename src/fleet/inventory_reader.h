@@ -35,6 +35,7 @@ enum InventoryColumn : size_t {
   kDcInstalledColumn,
   kAcSha256Column,
   kDcSha256Column,
+  kWrittenColumn,
   kErrorColumn,
   kInventoryColumns
 };

@@ -1,4 +1,6 @@
+#include "check/check_options.h"
 #include "check/check_output.h"
+#include "check/utc_time.h"
 #include "check/json_text.h"
 #include "check/kit_seal.h"
 #include "fleet/fleet_writers.h"
@@ -48,8 +50,22 @@ class JsonWriter : public FleetWriter {
       } else {
         AppendJsonUtf8(out_, judge_.ReleaseName(judgement.release));
       }
+      out_ += ",\"written\":";
+      if (machine.written.empty()) {
+        out_ += "null";
+      } else {
+        AppendJsonUtf8(out_, machine.written);
+      }
     }
     out_ += "}";
+    Emit();
+  }
+
+  void Missing(std::string_view name) override {
+    out_ += first_ ? "{\"name\":" : ",{\"name\":";
+    first_ = false;
+    AppendJsonUtf8(out_, name);
+    out_ += ",\"release\":\"missing\"}";
     Emit();
   }
 
@@ -69,7 +85,9 @@ class JsonWriter : public FleetWriter {
             ",\"passed_over\":" + std::to_string(summary.passedOver);
     if (summary.reportingInstalled > 0) AppendInstalled(summary);
     if (baseline_ != nullptr) AppendChanges(summary);
-    out_ += "},\"kit\":";
+    AppendRollCall(judge.rollCall().Summary());
+    out_ += "},\"checker_version\":\"" + std::string(CheckerVersion()) + "\",\"run_time\":\"" +
+            UtcTimeText(judge.rollCall().runTime()) + "\",\"kit\":";
     AppendJsonString(out_, kit_.path.c_str());
     AppendKitIdentityJson(out_, "kit_", kit_);
     out_ += ",\"findings\":" + FindingsJson(findings_) + ",\"exit_status\":" + std::to_string(status) + "}\n";
@@ -92,6 +110,34 @@ class JsonWriter : public FleetWriter {
     }
     out_ += "}";
     AppendReleases(summary);
+  }
+
+  // ,"roll_call": {"reported", "without_written", and with --max-age
+  // "stale" and "stale_names", with --expect "expected", "missing",
+  // "missing_names", "unexpected", "unexpected_names"}.
+  void AppendRollCall(const RollCallSummary& roll) {
+    auto names = [this](const std::vector<std::string>& list) {
+      out_ += "[";
+      for (size_t i = 0; i < list.size(); ++i) {
+        if (i > 0) out_ += ",";
+        AppendJsonUtf8(out_, list[i]);
+      }
+      out_ += "]";
+    };
+    out_ += ",\"roll_call\":{\"reported\":" + std::to_string(roll.reported) +
+            ",\"without_written\":" + std::to_string(roll.withoutWritten);
+    if (roll.maxAgeGiven) {
+      out_ += ",\"stale\":" + std::to_string(roll.stale) + ",\"stale_names\":";
+      names(roll.staleNames);
+    }
+    if (roll.expecting) {
+      out_ += ",\"expected\":" + std::to_string(roll.expected) + ",\"missing\":" + std::to_string(roll.missing) +
+              ",\"missing_names\":";
+      names(roll.missingNames);
+      out_ += ",\"unexpected\":" + std::to_string(roll.unexpected) + ",\"unexpected_names\":";
+      names(roll.unexpectedNames);
+    }
+    out_ += "}";
   }
 
   // ,"releases": [{"release", "fingerprint", "machines"}], each release in

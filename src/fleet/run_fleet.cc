@@ -8,6 +8,7 @@
 #include "check/kit_findings.h"
 #include "check/kit_seal.h"
 #include "check/machine_check.h"
+#include "check/utc_time.h"
 #include "common/utf8.h"
 #include "common/wide_text.h"
 #include "platform/platform.h"
@@ -38,8 +39,9 @@ void TakeMachine(const FleetMachine& machine, void* context) {
 
 // Without firmware files the fleet is this machine, named as `hostname`
 // names it, so that each machine of a fleet can write its own row; where
-// the installer installs, with its installed maps.
-void TakeThisMachine(FleetRun& run) {
+// the installer installs, with its installed maps; its row written at
+// `runTime`.
+void TakeThisMachine(FleetRun& run, int64_t runTime) {
   MachineCheck report;
   uint32_t size = 0;
   const std::wstring firmware = L"this machine";
@@ -62,6 +64,8 @@ void TakeThisMachine(FleetRun& run) {
   std::array<std::string, 2> unreadable;
   if (machine.reportsInstalled) HashInstalledMaps(machine.installed, machine.installedHash, unreadable);
   machine.unreadable = &unreadable;
+  std::string written = UtcTimeText(runTime);
+  machine.written = written;
   TakeMachine(machine, &run);
 }
 
@@ -83,19 +87,37 @@ InventoryColumns ColumnsOf(const CheckOptions& options) {
 }
 
 int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines) {
+  RollCall rollCall(platform::GetSystemTimeSeconds(), options.maxAgeDays);
+  if (!options.expect.empty()) {
+    std::string problem = rollCall.Expect(options.expect);
+    if (!problem.empty()) {
+      Complain("--expect " + ConsoleText(options.expect.c_str()) + ": " + problem);
+      return 3;
+    }
+  }
   std::vector<KitFinding> findings = KitFindings(kit, baselines);
-  FleetJudge judge(kit, baselines, options.format == OutputFormat::kHtml);
+  FleetJudge judge(kit, baselines, rollCall, options.format == OutputFormat::kHtml);
   std::unique_ptr<FleetWriter> writer = MakeWriter(options, judge, findings);
   FleetRun run{&judge, writer.get()};
   if (options.firmware.empty()) {
-    TakeThisMachine(run);
+    TakeThisMachine(run, rollCall.runTime());
   } else {
     ReadFleet(options.firmware, ColumnsOf(options), TakeMachine, &run);
   }
+  for (const std::string& name : rollCall.Missing()) writer->Missing(name);
+  RollCallSummary roll = rollCall.Summary();
+  if (roll.unexpected > 0) {
+    std::string names;
+    for (const std::string& name : roll.unexpectedNames) names += (names.empty() ? "" : ", ") + name;
+    Complain(std::to_string(roll.unexpected) + (roll.unexpected == 1 ? " machine" : " machines") +
+             " reported that --expect does not list, such as " +
+             ConsoleText(WideFromUtf8(names).c_str()));
+  }
   FleetSummary summary = judge.Summary();
-  bool anyRead = summary.machines > summary.unreadable;
-  // An entry passed over was not judged, so the answer is not whole.
-  bool whole = summary.allGetBothMaps && summary.allInPlace && summary.passedOver == 0;
+  bool anyRead = summary.machines > summary.unreadable || roll.missing > 0;
+  // An entry passed over was not judged, a machine missing or stale not
+  // answered for, so the answer is not whole.
+  bool whole = summary.allGetBothMaps && summary.allInPlace && summary.passedOver == 0 && !rollCall.Partial();
   int status = !anyRead ? 3 : HoldsErrors(findings) ? 2 : whole ? 0 : 1;
   writer->End(judge, status);
   if (writer->Failed()) {

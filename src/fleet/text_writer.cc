@@ -37,14 +37,21 @@ class TextWriter : public FleetWriter {
     if (rows_.size() > kAlignedRows) Align();
   }
 
+  void Missing(std::string_view name) override {
+    if (!aligned_) Align();
+    out_ += ConsoleCell(name) + "  missing: expected, but it gave no row\n";
+    Emit();
+  }
+
   void End(const FleetJudge& judge, int status) override {
     if (!aligned_) Align();
     FleetSummary summary = judge.Summary();
+    out_ += RollCallHead(judge);
     out_ += "Kit: " + ConsoleText(judge.kit().path.c_str()) + " (" + KitIdentityText(judge.kit()) + ")\n";
-    if (withBaseline_) {
-      out_ += "Baseline kit: " + ConsoleText(judge.baseline()->path.c_str()) + " (" +
-              KitIdentityText(*judge.baseline()) + ")\n";
+    for (const KitSnapshot* baseline : judge.baselines()) {
+      out_ += "Baseline kit: " + ConsoleText(baseline->path.c_str()) + " (" + KitIdentityText(*baseline) + ")\n";
     }
+    out_ += ConsoleCell(RollCallLine(judge.rollCall().Summary())) + "\n";
     out_ += "Summary:\n";
     for (const auto& [folder, count] : summary.perFolder) {
       out_ += "  " + std::to_string(count) + " in " + ConsoleText(folder.c_str()) + "\n";

@@ -1,5 +1,6 @@
 // Calls that only the checker makes, over POSIX: the SHA-256 of files
 // through OpenSSL's libcrypto, standard output, and the computer's name.
+#include <time.h>
 #include <unistd.h>
 
 // libcrypto's own SHA-256, not its EVP interface: EVP sets up its providers
@@ -42,6 +43,8 @@ bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
   return SHA256_Init(&context) == 1 && SHA256_Update(&context, data, size) == 1 &&
          SHA256_Final(digest, &context) == 1;
 }
+
+int64_t GetSystemTimeSeconds() { return static_cast<int64_t>(time(nullptr)); }
 
 bool WriteStandardOutput(const char* text, size_t size) {
   // The writers hand over large blocks: no buffer of the C library between.

@@ -54,6 +54,14 @@ bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
   });
 }
 
+int64_t GetSystemTimeSeconds() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  // FILETIME counts 100 ns from 1601-01-01, 11,644,473,600 s before 1970.
+  uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000) - INT64_C(11644473600);
+}
+
 const char kCheckerName[] = "ThermalMapCheck";
 
 const char* FirmwareTableProblem() {

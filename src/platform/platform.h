@@ -135,6 +135,10 @@ bool HashFileSha256(void* file, uint8_t (&digest)[32]);
 // system gives no SHA-256. The checker's alone, as HashFileSha256.
 bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]);
 
+// The system clock, in seconds since 1970-01-01T00:00:00Z. The checker's
+// alone.
+int64_t GetSystemTimeSeconds();
+
 // Why the last call of this thread failed, in the system's words with its
 // code ("Access is denied. (error 5)").
 std::string LastErrorText();

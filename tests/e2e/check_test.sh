@@ -53,6 +53,8 @@ import json, re, sys
 text = open(sys.argv[1], encoding="utf-8").read().replace("\r\n", "\n")
 def norm(s):
     s = re.sub(r"DMI at address [0-9A-F]+", "DMI at address ADDRESS", s)
+    # The run's time, and the program's own name in the summary's head.
+    s = re.sub(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ", "TIME", s).replace("by ThermalMapCheck ", "by thermalmapcheck ")
     return s.replace("Z:\\", "/").replace("\\", "/") if sys.argv[2] == "windows" else s
 try:
     print(json.dumps(json.loads(text, object_hook=lambda d: {k: norm(v) if isinstance(v, str) else v for k, v in d.items()}), sort_keys=True, indent=1))
@@ -85,6 +87,14 @@ check_in "$kit" --format csv
 check "after the install: the own row, both maps in place with their hashes, exit 0" \
   "$(hostname) ZX81.0203.A ZX81 DMI_Type0_Table 2 - in place|in place|$(hash_of "$kit/ZX81/ThermalMap_AC.ini")|$(hash_of "$kit/ZX81/ThermalMap_DC.ini") 0" \
   "$(own_row) $(cat "$kit/status")"
+check "the own row says when it was written, by this machine's clock" "within a minute" \
+  "$(python3 -c 'import csv, datetime, sys
+w = datetime.datetime.strptime(next(csv.DictReader(open(sys.argv[1], newline="")))["written"], "%Y-%m-%dT%H:%M:%SZ")
+d = abs((datetime.datetime.utcnow() - w).total_seconds())
+print("within a minute" if d < 60 else f"{d} s away")' "$kit/stdout")"
+check_in "$kit" --version
+check "--version: the name and the version" "ThermalMapCheck 1.0.0 0" \
+  "$(tr -d '\r' <"$kit/stdout") $(cat "$kit/status")"
 
 printf 'changed\r\n' >"$umdf/ThermalMap_DC.ini"
 WINEDEBUG=+file check_in "$kit" --format csv

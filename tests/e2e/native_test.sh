@@ -151,4 +151,22 @@ check "the package depends on glibc alone" "libc6" \
 check "the packaged program's shared libraries: glibc's alone" "" \
   "$(objdump -p "$repo/build/linux/thermalmapcheck" |
      awk '$1 == "NEEDED" && $2 !~ /^(libc|libm|ld-linux-x86-64)\.so/ {print $2}' | xargs)"
+
+# The roll call of a share and a collection, both as PowerShell 5.1's
+# Export-Csv -Encoding Unicode writes them: UTF-16 with a "#TYPE" line.
+python3 - "$work" <<'PY'
+import sys
+def export(path, lines):
+    open(path, "w", encoding="utf-16", newline="").write("\r\n".join(lines) + "\r\n")
+export(sys.argv[1] + "/share.csv", ["#TYPE Selected.System.Management.ManagementObject", '"name","bios_version","written"',
+       '"PC-1","QX77.0101","2026-12-01T08:00:00Z"', '"pc-2","QX77.0101","2020-01-01T08:00:00Z"', '"PC-9","QX77.0101",""'])
+export(sys.argv[1] + "/collection.csv", ["#TYPE System.Management.Automation.PSCustomObject", '"Name","Site"',
+       '"pc-1","A"', '"PC-2","A"', '"PC-3","B"'])
+PY
+status=0
+"$NATIVE_CHECKER" --kit "$kit" --firmware "$work/share.csv" --expect "$work/collection.csv" --max-age 365 \
+  --format json >"$work/out" 2>"$work/err" || status=$?
+check "a PowerShell share and collection: the roll call, exit 1, the unexpected named" \
+  "1 {'reported': 3, 'without_written': 1, 'stale': 1, 'stale_names': ['pc-2'], 'expected': 3, 'missing': 1, 'missing_names': ['PC-3'], 'unexpected': 1, 'unexpected_names': ['PC-9']} 1" \
+  "$status $(json "$work/out" "d['summary']['roll_call']") $(grep -c 'PC-9' "$work/err")"
 finish
