@@ -6,11 +6,6 @@
 #include "install/deploy.h"
 #include "platform/platform.h"
 
-const MapHash* KitMap(const KitDecision* decision, int map) {
-  if (decision == nullptr || decision->folder.empty() || !(*decision->maps)[map].inKit) return nullptr;
-  return &(*decision->maps)[map].hash;
-}
-
 const char* InstalledStateName(InstalledState state) {
   switch (state) {
     case InstalledState::kInPlace: return "in place";

@@ -73,7 +73,10 @@ class KitMapIndex {
 
 // The hash of map `map` (0 AC, 1 DC) that `decision` (null: none) would
 // install, or null.
-const MapHash* KitMap(const KitDecision* decision, int map);
+inline const MapHash* KitMap(const KitDecision* decision, int map) {
+  if (decision == nullptr || decision->folder.empty() || !(*decision->maps)[map].inKit) return nullptr;
+  return &(*decision->maps)[map].hash;
+}
 
 // Map `map` of a machine whose installed file has hash `installed` (null:
 // not there, or `unreadable`), judged for the folder `decision` gives it

@@ -136,7 +136,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
     std::string_view platformName = row.cells[kPlatformNameColumn];
     machine.name = row.name;
     machine.firmware = &reading.firmware;
-    machine.format = "inventory row";
+    machine.format = kInventoryRowFormat;
     machine.biosVersion = row.cells[kBiosVersionColumn];
     machine.platformName = platformName;
     machine.kind = !platformKnown         ? MachineKind::kPlatformUnknown

@@ -43,6 +43,20 @@ size_t ReleaseOf(const PairVerdict& verdict, MachineKind kind, const FleetMachin
     return releases + 3;
   }
   if (!machine.installed[0] && !machine.installed[1]) return releases + 2;
+  // A map that is neither the kit's nor any baseline kit's for this machine
+  // is no release's.
+  for (const InstalledMap& map : maps) {
+    if (map.state == InstalledState::kDiffers || map.state == InstalledState::kOtherMap) return releases + 1;
+  }
+  // Both maps the kit's own, or both the same baseline kit's, which is then
+  // the newest release to give either: the first release that gives both.
+  if (maps[0].state == InstalledState::kInPlace && maps[1].state == InstalledState::kInPlace) return 0;
+  if (maps[0].state == InstalledState::kBaseline && maps[1].state == InstalledState::kBaseline &&
+      maps[0].baselineKit == maps[1].baselineKit) {
+    for (size_t release = 1; release < releases; ++release) {
+      if (verdict.baselineDecisions[0][release - 1].kit == maps[0].baselineKit) return release;
+    }
+  }
   std::array<bool, 2> someGives{};
   for (size_t release = 0; release < releases; ++release) {
     const KitMatch& match = *verdict.releases[release];
@@ -109,17 +123,13 @@ void FleetJudge::JudgeInstalled(const FleetMachine& machine, Judgement& judgemen
   const PairVerdict& verdict = *judgement.pair->verdict;
   // An undecided machine has no folder that is known.
   const KitMatch* match = judgement.outcome != Outcome::kUndecided ? verdict.match : nullptr;
-  baselineDecisions_.clear();
-  for (size_t i = 1; i < verdict.releases.size(); ++i) {
-    const KitMatch& old = *verdict.releases[i];
-    baselineDecisions_.push_back(
-        {baselines()[i - 1], OutcomeFor(old, machine.kind) != Outcome::kUndecided ? &old.decision : nullptr});
-  }
+  const std::vector<ReleaseDecision>& baselineDecisions =
+      verdict.baselineDecisions[machine.kind == MachineKind::kPlatformUnknown ? 1 : 0];
   for (int i = 0; i < 2; ++i) {
     judgement.installed[i] = JudgeInstalledMap(
         i, machine.installed[i] ? &machine.installedHash[i] : nullptr,
         machine.unreadable != nullptr && !(*machine.unreadable)[i].empty(),
-        match != nullptr ? &match->decision : nullptr, baselineDecisions_, *kitMaps_);
+        match != nullptr ? &match->decision : nullptr, baselineDecisions, *kitMaps_);
     ++installed_[i][static_cast<size_t>(judgement.installed[i].state)];
   }
   judgement.release = ReleaseOf(verdict, machine.kind, machine, judgement.installed);

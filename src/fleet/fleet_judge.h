@@ -175,7 +175,6 @@ class FleetJudge {
   KitSnapshot& kit_;
   RollCall& rollCall_;
   std::unique_ptr<KitMapIndex> kitMaps_;  // once a machine reports its maps
-  std::vector<ReleaseDecision> baselineDecisions_;  // reused from machine to machine
   bool keepNames_;
   PairTable pairs_;
   // By pair: the first few names of each kind that get no folder, when

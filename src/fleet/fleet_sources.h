@@ -25,6 +25,10 @@ inline MachineKind FirmwareMachineKind(bool hasPlatform) {
   return hasPlatform ? MachineKind::kPlatformStructure : MachineKind::kNoPlatformStructure;
 }
 
+// The format of every machine an export's row gives, one array, so that a
+// row is told by its address.
+inline constexpr char kInventoryRowFormat[] = "inventory row";
+
 // A machine as its input gives it; its texts (UTF-8) stay valid until the
 // next machine.
 struct FleetMachine {
@@ -32,7 +36,7 @@ struct FleetMachine {
   std::string_view error;         // why the input gives no machine here, or empty
   bool passedOver;                // with an error: a folder's entry that is no file to read
   const std::wstring* firmware;   // the file it comes from
-  const char* format;             // the firmware file's format, or "inventory row"
+  const char* format;             // the firmware file's format, or kInventoryRowFormat
   std::string_view biosVersion;   // as given, or as the firmware's strings read
   std::string_view platformName;  // empty without one
   MachineKind kind;

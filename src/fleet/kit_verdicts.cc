@@ -27,9 +27,16 @@ const PairVerdict& KitVerdicts::Decide(const wchar_t* biosVersion, const wchar_t
   auto [known, added] = verdicts_.try_emplace(releases);
   if (added) {
     const KitMatch* before = releases.size() > 1 ? releases[1] : nullptr;
-    known->second = {releases[0], before,
-                     before != nullptr ? ChangeBetween(before->decision, releases[0]->decision) : KitChange::kUnchanged,
-                     releases};
+    PairVerdict& verdict = known->second;
+    verdict = {releases[0], before,
+               before != nullptr ? ChangeBetween(before->decision, releases[0]->decision) : KitChange::kUnchanged,
+               releases, {}};
+    for (size_t kind = 0; kind < 2; ++kind) {
+      for (size_t i = 1; i < releases.size(); ++i) {
+        bool undecided = releases[i]->outcomes[kind] == Outcome::kUndecided;
+        verdict.baselineDecisions[kind].push_back({baselines_[i - 1], undecided ? nullptr : &releases[i]->decision});
+      }
+    }
   }
   return known->second;
 }

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "check/installed_maps.h"
 #include "check/kit_change.h"
 #include "check/kit_snapshot.h"
 #include "fleet/fleet_sources.h"
@@ -32,6 +33,9 @@ struct PairVerdict {
   const KitMatch* baseline;  // the first baseline kit's; null without one
   KitChange change;          // from the first baseline kit to the kit, with one
   std::vector<const KitMatch*> releases;  // the kit's, then each baseline kit's, as given
+  // Each baseline kit's decision, null where it leaves the machine
+  // undecided: for a machine whose platform name is known, or not.
+  std::array<std::vector<ReleaseDecision>, 2> baselineDecisions;
 };
 
 class KitVerdicts {

@@ -78,8 +78,7 @@ void RollCall::Take(const FleetMachine& machine) {
   int64_t written = 0;
   bool dated = !machine.written.empty() && ParseUtcTime(machine.written, written);
   // A firmware file is no row: it says nothing of when it was made.
-  bool row = machine.format != nullptr && std::string_view(machine.format) == "inventory row";
-  if (row && machine.written.empty()) ++summary_.withoutWritten;
+  if (machine.written.empty() && machine.format == kInventoryRowFormat) ++summary_.withoutWritten;
   // A time that cannot be read cannot show the row is recent.
   if (maxAgeSeconds_ >= 0 && !machine.written.empty() && (!dated || summary_.runTime - written > maxAgeSeconds_)) {
     ++summary_.stale;
