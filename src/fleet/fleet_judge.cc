@@ -45,8 +45,10 @@ size_t ReleaseOf(const PairVerdict& verdict, MachineKind kind, const FleetMachin
   if (!machine.installed[0] && !machine.installed[1]) return releases + 2;
   // A map that is neither the kit's nor any baseline kit's for this machine
   // is no release's.
-  for (const InstalledMap& map : maps) {
-    if (map.state == InstalledState::kDiffers || map.state == InstalledState::kOtherMap) return releases + 1;
+  if (std::any_of(maps.begin(), maps.end(), [](const InstalledMap& map) {
+        return map.state == InstalledState::kDiffers || map.state == InstalledState::kOtherMap;
+      })) {
+    return releases + 1;
   }
   // Both maps the kit's own, or both the same baseline kit's, which is then
   // the newest release to give either: the first release that gives both.
