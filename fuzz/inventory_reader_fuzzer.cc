@@ -144,6 +144,7 @@ std::vector<std::string> PlainRows(const std::string& bytes, size_t longestRecor
   columns[kDcInstalledColumn] = column("dc_installed");
   columns[kAcSha256Column] = column("ac_sha256");
   columns[kDcSha256Column] = column("dc_sha256");
+  columns[kWrittenColumn] = column("written");
   columns[kErrorColumn] = column("error");
   if (columns[kBiosVersionColumn] < 0) return {std::to_string(static_cast<int>(InventoryHeader::kNoBiosVersionColumn))};
   size_t needed = static_cast<size_t>(*std::max_element(columns.begin(), columns.end()) + 1);

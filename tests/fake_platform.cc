@@ -190,7 +190,8 @@ void* CreateFileW(const wchar_t* name, FileAccess access) {
     return new OpenFile{path, 0};
   }
   auto file = fake.files.find(path);
-  if (access == FileAccess::kCreateAlways) {
+  if (access == FileAccess::kCreateNew && file != fake.files.end()) return nullptr;
+  if (access == FileAccess::kCreateAlways || access == FileAccess::kCreateNew) {
     // Windows refuses to empty a read-only or a hidden file.
     if (file != fake.files.end() &&
         (file->second.attributes & (kFileAttributeReadOnly | kFileAttributeHidden))) {

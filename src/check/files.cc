@@ -29,8 +29,20 @@ int ReadWholeFile(const wchar_t* path, std::string& bytes, uint64_t limit) {
   uint64_t size = 0;
   // A 32-bit program cannot hold a file of half its address space.
   int read = !platform::GetFileSizeEx(file, size) ? 0 : size > limit || size > SIZE_MAX / 2 ? 2 : 1;
-  // A file that changes while it is read gives what could be read of it.
-  if (read == 1 && !AppendFileBytes(file, bytes, size)) read = 0;
+  // A pipe has no size: it is read to its end, one more byte than the limit
+  // at most.
+  if (read == 1 && platform::GetFileType(file) == platform::FileType::kStream) {
+    uint64_t most = std::min<uint64_t>(limit, SIZE_MAX / 2) + 1;
+    bool readOn = true;
+    for (size_t before = SIZE_MAX; readOn && bytes.size() != before && bytes.size() < most;) {
+      before = bytes.size();
+      readOn = AppendFileBytes(file, bytes, std::min<uint64_t>(1 << 20, most - bytes.size()));
+    }
+    read = !readOn ? 0 : bytes.size() == most ? 2 : 1;
+  } else if (read == 1 && !AppendFileBytes(file, bytes, size)) {
+    // A file that changes while it is read gives what could be read of it.
+    read = 0;
+  }
   platform::CloseHandle(file);
   return read;
 }
@@ -53,8 +65,10 @@ std::string UnreadableReason(const std::wstring& path) {
 }
 
 std::wstring FinalPathOf(void* file) {
-  wchar_t final[kPathCapacity];
-  uint32_t length = platform::GetFinalPathNameByHandleW(file, final, kPathCapacity);
+  // Room for "\\?\" and a path that fits 259 characters through a link,
+  // as the installer's check of a map allows.
+  wchar_t final[1024];
+  uint32_t length = platform::GetFinalPathNameByHandleW(file, final, 1024);
   return std::wstring(final, length);
 }
 

@@ -56,32 +56,45 @@ void* OpenKitFile(const std::wstring& path, const std::wstring& kitFolder, std::
   return file;
 }
 
-// Adds file `path` of the kit, hashed, to `files`.
-void AddKitFile(const std::wstring& path, const std::wstring& kitFolder, KitFiles& files) {
+// Adds file `path` of the kit, hashed, to `files`, where it is there;
+// false where it is there but cannot be read as a file of the kit.
+bool AddKitFile(const std::wstring& path, const std::wstring& kitFolder, KitFiles& files) {
+  if (platform::GetFileAttributesW(path.c_str()) == platform::kInvalidFileAttributes) return true;
   std::string relative;
   void* file = OpenKitFile(path, kitFolder, relative);
-  if (file == nullptr) return;
+  if (file == nullptr) return false;
   MapHash hash{};
-  if (HashOpenFile(file, hash)) files.emplace(relative, hash);
+  bool hashed = HashOpenFile(file, hash);
+  if (hashed) files.emplace(relative, hash);
   platform::CloseHandle(file);
+  return hashed;
 }
 
 // The files a seal of `kit` lists: the table, the maps the installer would
 // install of every folder an entry names (as ReadListedFolders hashed
-// them), and the programs beside the table.
-KitFiles ListKitFiles(const KitSnapshot& kit) {
+// them), and the programs beside the table. `unread` gets the paths of
+// those that are there but cannot be read, which a seal would leave out.
+KitFiles ListKitFiles(const KitSnapshot& kit, std::vector<std::wstring>& unread) {
   KitFiles files;
   std::wstring kitFolder = FinalPathOfFolder(kit.path);
-  if (kitFolder.empty()) return files;
   std::wstring beside = kit.path + platform::kPathSeparator;
-  AddKitFile(beside + kPlatformTableFileName, kitFolder, files);
-  for (const wchar_t* program : kKitPrograms) AddKitFile(beside + program, kitFolder, files);
+  if (kitFolder.empty()) {
+    unread.push_back(kit.path);
+    return files;
+  }
+  for (const std::wstring& name : {std::wstring(kPlatformTableFileName), std::wstring(kKitPrograms[0]),
+                                   std::wstring(kKitPrograms[1])}) {
+    if (!AddKitFile(beside + name, kitFolder, files)) unread.push_back(beside + name);
+  }
   for (const auto& folder : kit.folders) {
     for (const MapSource& map : folder.second) {
-      if (!map.inKit) continue;
+      if (!map.exists) continue;
       std::string relative;
-      void* file = OpenKitFile(map.source, kitFolder, relative);
-      if (file == nullptr) continue;
+      void* file = map.inKit ? OpenKitFile(map.source, kitFolder, relative) : nullptr;
+      if (file == nullptr) {
+        unread.push_back(map.source);
+        continue;
+      }
       files.emplace(relative, map.hash);
       platform::CloseHandle(file);
     }
@@ -129,11 +142,13 @@ void ReadSealLines(const std::string& bytes, const std::wstring& sealFile, std::
     std::string text = bytes.substr(start, end - start);
     start = end + 1;
     if (!text.empty() && text.back() == '\r') text.pop_back();
+    // sha256sum -c passes over a blank line too.
+    if (text.empty()) continue;
     if (line == 1 && text.rfind(kReleasePrefix, 0) == 0) {
       release = text.substr(sizeof kReleasePrefix - 1);
       continue;
     }
-    if (!text.empty() && text[0] == '#') continue;
+    if (text[0] == '#') continue;
     MapHash hash{};
     // sha256sum marks a file read in binary mode with "*" for its second blank.
     bool formed = text.size() > kHexLength + 2 && ParseHex(text.substr(0, kHexLength), hash) &&
@@ -172,6 +187,8 @@ void CompareWithSeal(KitSnapshot& kit, const KitFiles& files, const std::wstring
   std::string release;
   ReadSealLines(bytes, sealFile, release, listed, findings);
   if (!release.empty()) kit.release = release;
+  // sha256sum -c fails a seal without a line to check, and so does this.
+  if (listed.empty()) findings.push_back({true, "manifest-malformed", sealFile, 0, "the seal lists no file"});
   std::wstring kitFolder = FinalPathOfFolder(kit.path);
   std::string lists = "release " + kit.release + " lists";
   for (const auto& entry : listed) {
@@ -182,7 +199,7 @@ void CompareWithSeal(KitSnapshot& kit, const KitFiles& files, const std::wstring
     bool there = read != files.end() ? (hash = read->second, true) : HashListedFile(kit, kitFolder, path, hash);
     if (there && hash == line.hash) continue;
     std::string message = path;
-    message += there ? " is not the bytes " : " is not in the kit, though ";
+    message += there ? " is not the bytes " : " is not in the kit, or cannot be read, though ";
     message += lists;
     if (!there) message += " it";
     findings.push_back({true, there ? "kit-altered" : "kit-file-missing", sealFile, line.line, message});
@@ -203,38 +220,55 @@ void CompareWithSeal(KitSnapshot& kit, const KitFiles& files, const std::wstring
 
 void ReadKitSeal(KitSnapshot& kit, bool baseline) {
   ReadListedFolders(kit);
-  KitFiles files = ListKitFiles(kit);
+  std::vector<std::wstring> unread;
+  KitFiles files = ListKitFiles(kit, unread);
   std::string lines = SealLines(files);
   platform::HashBytesSha256(lines.data(), lines.size(), kit.fingerprint.bytes);
   size_t slash = kit.path.find_last_of(platform::kPathSeparator);
   kit.release = Utf8FromWide((slash == std::wstring::npos ? kit.path : kit.path.substr(slash + 1)).c_str());
   std::wstring sealPath = kit.path + platform::kPathSeparator + kSealFileName;
   std::wstring sealFile = baseline ? sealPath : kSealFileName;
-  kit.sealed = IsFile(sealPath.c_str());
+  kit.sealed = platform::GetFileAttributesW(sealPath.c_str()) != platform::kInvalidFileAttributes;
   if (!kit.sealed) return;
+  // The seal is hostile input too: a file on a disk inside the kit, or none.
   std::string bytes;
-  int read = ReadWholeFile(sealPath.c_str(), bytes, kLargestSeal);
-  if (read != 1) {
+  std::string relative;
+  uint64_t size = 0;
+  void* file = OpenKitFile(sealPath, FinalPathOfFolder(kit.path), relative);
+  bool read = file != nullptr && platform::GetFileSizeEx(file, size) && size <= kLargestSeal &&
+              AppendFileBytes(file, bytes, size);
+  if (file != nullptr) platform::CloseHandle(file);
+  if (!read) {
     kit.sealFindings.push_back({true, "manifest-malformed", sealFile, 0,
-                                read == 2 ? "the seal is larger than 1 MiB" : "the seal cannot be read"});
+                                file == nullptr  ? "the seal is not a file inside the kit that can be read"
+                                : size > kLargestSeal ? "the seal is larger than 1 MiB"
+                                                   : "the seal cannot be read"});
     return;
   }
   CompareWithSeal(kit, files, sealFile, bytes);
 }
 
-bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files) {
-  KitFiles listed = ListKitFiles(kit);
+std::string WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files) {
+  std::vector<std::wstring> unread;
+  KitFiles listed = ListKitFiles(kit, unread);
   files = listed.size();
+  if (!unread.empty()) return ConsoleText(unread[0].c_str()) + " cannot be read, so the seal would leave it out";
+  // sha256sum escapes such names, and a seal is read as it writes them.
+  auto unlistable = std::find_if(listed.begin(), listed.end(), [](const auto& entry) { return !IsKitPath(entry.first); });
+  if (unlistable != listed.end()) return unlistable->first + " is a name a seal cannot list";
   std::string text = kReleasePrefix + label + "\n" + SealLines(listed);
   std::wstring path = kit.path + platform::kPathSeparator + kSealFileName;
   std::wstring temporary = path + L".new";
-  void* file = platform::CreateFileW(temporary.c_str(), platform::FileAccess::kCreateAlways);
+  // Whatever stands at the temporary's name (a link planted there, a FIFO)
+  // goes first: the seal is written only into a file of its own.
+  platform::DeleteFileW(temporary.c_str());
+  void* file = platform::CreateFileW(temporary.c_str(), platform::FileAccess::kCreateNew);
   bool written = file != nullptr && platform::WriteFile(file, text.data(), static_cast<uint32_t>(text.size())) &&
                  platform::FlushFileBuffers(file);
   if (file != nullptr) platform::CloseHandle(file);
-  if (written && platform::MoveFileExW(temporary.c_str(), path.c_str())) return true;
+  if (written && platform::MoveFileExW(temporary.c_str(), path.c_str())) return "";
   platform::DeleteFileW(temporary.c_str());
-  return false;
+  return "SHA256SUMS cannot be written";
 }
 
 std::vector<KitFinding> KitFindings(const KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines) {

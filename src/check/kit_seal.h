@@ -23,10 +23,11 @@ constexpr wchar_t kSealFileName[] = L"SHA256SUMS";
 void ReadKitSeal(KitSnapshot& kit, bool baseline);
 
 // Writes the seal of `kit` (ReadKitSeal read it) as release `label` through
-// a file beside SHA256SUMS, so that an existing seal is replaced whole or not
-// at all; false when it could not be written. `files` is set to the number
-// of files it lists.
-bool WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files);
+// a new file beside SHA256SUMS, so that an existing seal is replaced whole
+// or not at all; why it was not written (a file it would list cannot be
+// read, a name it cannot list, a failed write), or empty. `files` is set to
+// the number of files it lists.
+std::string WriteKitSeal(const KitSnapshot& kit, const std::string& label, size_t& files);
 
 // The findings of `kit`, then its seal's, then the seals' of `baselines`;
 // leaves `kit` the kit in use.

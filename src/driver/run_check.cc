@@ -114,7 +114,8 @@ int SealKit(const KitSnapshot& kit, const std::wstring& label) {
     return 2;
   }
   size_t files = 0;
-  if (!WriteKitSeal(kit, Utf8FromWide(label.c_str()), files)) return Fail(name + ": SHA256SUMS cannot be written");
+  std::string problem = WriteKitSeal(kit, Utf8FromWide(label.c_str()), files);
+  if (!problem.empty()) return Fail(name + ": not sealed: " + problem);
   KitSnapshot sealed;
   ReadKitSnapshot(kit.useFolder, sealed);
   ReadKitSeal(sealed, false);

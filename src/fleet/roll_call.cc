@@ -63,6 +63,8 @@ std::string RollCall::Expect(const std::wstring& path) {
   InventoryRow row{};
   while (reader.ReadRow(row)) add(list ? row.name : row.cells[kBiosVersionColumn]);
   if (reader.ReadFailed()) return "cannot be read";
+  // An empty list would make every machine unexpected and none missing.
+  if (expectedNames_.empty()) return "names no machine";
   reported_.assign(expectedNames_.size(), false);
   summary_.expecting = true;
   summary_.expected = expectedNames_.size();

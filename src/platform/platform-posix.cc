@@ -172,6 +172,9 @@ void* CreateFileW(const wchar_t* path, FileAccess access) {
       // the run in open() until some writer comes.
       fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
       break;
+    case FileAccess::kCreateNew:
+      fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      break;
     case FileAccess::kCreateAlways:
       fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
       break;

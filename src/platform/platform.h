@@ -96,9 +96,10 @@ constexpr uint32_t kFileAttributeDirectory = 0x10;
 // readers and writers (kReadNoWait: the same, but a FIFO or a device opens
 // at once and reads without waiting, for an entry that is read only if it
 // proves a file on a disk), or shared with readers only, so that nobody
-// writes it while it is open; a new or emptied one for writing; or an
+// writes it while it is open; a new or emptied one for writing (kCreateNew:
+// only a new one, where nothing of that name stands, not even a link); or an
 // existing folder, to ask for its final path. Links are followed.
-enum class FileAccess { kReadExisting, kReadNoWait, kReadUnchanging, kCreateAlways, kOpenFolder };
+enum class FileAccess { kReadExisting, kReadNoWait, kReadUnchanging, kCreateAlways, kCreateNew, kOpenFolder };
 
 // Opens file or folder `path` as `access` says; null on failure.
 void* CreateFileW(const wchar_t* path, FileAccess access);

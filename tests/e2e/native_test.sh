@@ -169,4 +169,6 @@ status=0
 check "a PowerShell share and collection: the roll call, exit 1, the unexpected named" \
   "1 {'reported': 3, 'without_written': 1, 'stale': 1, 'stale_names': ['pc-2'], 'expected': 3, 'missing': 1, 'missing_names': ['PC-3'], 'unexpected': 1, 'unexpected_names': ['PC-9']} 1" \
   "$status $(json "$work/out" "d['summary']['roll_call']") $(grep -c 'PC-9' "$work/err")"
+"$NATIVE_CHECKER" --kit "$kit" --firmware "$work/share.csv" --expect <(printf 'PC-1\n') --format json >"$work/out" 2>/dev/null || true
+check "an expected list from a pipe is read whole" "1" "$(json "$work/out" "d['summary']['roll_call']['expected']")"
 finish

@@ -11,7 +11,7 @@ row=$'name,bios_version,platform_name\npc1,MRL01.0105,x'
 # of its findings in the order given.
 judge() {
   local status=0
-  "$NATIVE_CHECKER" --kit "$@" --firmware - --format json <<<"$row" >"$work/out" 2>"$work/err" || status=$?
+  timeout 20 "$NATIVE_CHECKER" --kit "$@" --firmware - --format json <<<"$row" >"$work/out" 2>"$work/err" || status=$?
   echo "$status $(python3 -c 'import json, sys; print(" ".join(f["code"] for f in json.load(open(sys.argv[1]))["findings"]))' "$work/out")"
 }
 
@@ -35,6 +35,9 @@ a map changed after the release: exit 2|echo x >>MRL01/ThermalMap_AC.ini|2 kit-a
 a listed file removed|rm MRL02/ThermalMap_DC.ini|2 map-missing kit-file-missing
 a folder added that an entry names, not sealed|mkdir MRL03 && cp MRL01/* MRL03 && sed -i 's/^TOTAL_NUM=2/TOTAL_NUM=3/; s/^2=MRL02/2=MRL02\n3=MRL03/' KORVPlatformTable.ini|2 kit-altered kit-file-unlisted kit-file-unlisted
 a line that is no hash line|echo 'not a hash line' >>SHA256SUMS|2 manifest-malformed
+a blank line, as sha256sum allows|echo >>SHA256SUMS|0 
+a seal that lists nothing|sed -i 2,99d SHA256SUMS|2 manifest-malformed kit-file-unlisted kit-file-unlisted kit-file-unlisted kit-file-unlisted kit-file-unlisted kit-file-unlisted kit-file-unlisted
+a FIFO for a seal: named, never waited on|rm SHA256SUMS && mkfifo SHA256SUMS|2 manifest-malformed
 a listed path that leads out of the kit|printf '%064d  ../kit-1.1/KORVPlatformTable.ini\n' 0 >>SHA256SUMS|2 manifest-malformed
 CASES
 check "a changed map names its file and release" \
@@ -74,7 +77,10 @@ status=0
 "$NATIVE_CHECKER" --kit "$repo/examples/kit-with-mistakes" --seal 1.0 >/dev/null 2>&1 || status=$?
 check "a kit with error findings: exit 2, no seal" "2 no" \
   "$status $([ -e "$repo/examples/kit-with-mistakes/SHA256SUMS" ] && echo yes || echo no)"
+# A link planted where the new seal is first written leads nowhere.
+echo victim >"$work/victim" && ln -s "$work/victim" "$kit/SHA256SUMS.new"
 "$NATIVE_CHECKER" --kit "$kit" --seal 1.2 >/dev/null
-check "sealed again: the new release, no file left beside" "# release: 1.2 0 SHA256SUMS" \
-  "$(head -1 "$kit/SHA256SUMS") $(cd "$kit" && sha256sum --quiet -c SHA256SUMS; echo $?) $(ls "$kit" | grep SHA256)"
+check "sealed again: the new release, no file left beside, a planted link's target unchanged" \
+  "# release: 1.2 0 SHA256SUMS victim" \
+  "$(head -1 "$kit/SHA256SUMS") $(cd "$kit" && sha256sum --quiet -c SHA256SUMS; echo $?) $(ls "$kit" | grep SHA256) $(cat "$work/victim")"
 finish
