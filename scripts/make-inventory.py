@@ -13,13 +13,16 @@ ac_sha256 and dc_sha256): each pair has a few combinations of them, drawn
 from the maps of the kits (so some are in place, some the old release,
 some another folder's or swapped), from bytes nobody released, or none.
 
+With --written, each row also says when it was written (column written, a
+time within the 60 days before 2026-12-10), as the checker's own rows do.
+
 With --share, FILE is a folder that receives one file per machine, as each
 machine writes its own row with the checker (its CSV: the header, then the
-row): plain UTF-8, UTF-8 with a byte-order mark, or UTF-16 with one, as
-PowerShell writes files.
+row, with its time): plain UTF-8, UTF-8 with a byte-order mark, or UTF-16
+with one, as PowerShell writes files.
 
 Usage: scripts/make-inventory.py FILE ROWS PAIRS [REVISIONS | --distinct]
-                                 [--share] [--hashes KIT...]
+                                 [--share] [--written] [--hashes KIT...]
 """
 import hashlib
 import os
@@ -27,7 +30,7 @@ import random
 import sys
 
 OWN_HEADER = ("name,bios_version,platform_name,token,table,key,folder,"
-              "ac_installed,dc_installed,ac_sha256,dc_sha256,error\n")
+              "ac_installed,dc_installed,ac_sha256,dc_sha256,release,written,error\n")
 
 
 def pairs(count, rng):
@@ -70,7 +73,8 @@ def main():
         args = args[:args.index("--hashes")]
     share = "--share" in args
     distinct = "--distinct" in args
-    args = [a for a in args if a not in ("--share", "--distinct")]
+    written = "--written" in args or share
+    args = [a for a in args if a not in ("--share", "--distinct", "--written")]
     path, rows, count = args[0], int(args[1]), int(args[2])
     revisions = int(args[3]) if len(args) > 3 else 10000
     rng = random.Random(20261209)
@@ -86,6 +90,13 @@ def main():
             ac, dc = rng.choice(choices[number])
             states = ["in place" if cell else "not installed" for cell in (ac, dc)]
             cells += ["", "", "", ""] + states + [ac, dc, ""] if share else [ac, dc]
+        if written:
+            seconds = rng.randrange(60 * 86400)
+            days, rest = divmod(seconds, 86400)
+            month, day = (12, 10 - days) if days < 10 else (11, 40 - days) if days < 40 else (10, 71 - days)
+            cells.append("2026-%02d-%02dT%02d:%02d:%02dZ" % (month, day, rest // 3600, rest // 60 % 60, rest % 60))
+        if share:
+            cells.append("")
         return ",".join(cells) + "\n"
 
     if share:
@@ -97,7 +108,8 @@ def main():
                 out.write(text.replace("\n", "\r\n"))
         return
     with open(path, "w", newline="") as out:
-        out.write("name,bios_version,platform_name" + (",ac_sha256,dc_sha256" if kits is not None else "") + "\n")
+        out.write("name,bios_version,platform_name" + (",ac_sha256,dc_sha256" if kits is not None else "") +
+                  (",written" if written else "") + "\n")
         lines = []
         for i in range(rows):
             lines.append(row(i))

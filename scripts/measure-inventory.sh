@@ -36,6 +36,7 @@ echo "making the inventories"
 python3 scripts/make-inventory.py "$work/10m.csv" 10000000 2000
 python3 scripts/make-inventory.py "$work/1m-distinct.csv" 1000000 100000 --distinct
 python3 scripts/make-inventory.py "$work/10m-installed.csv" 10000000 2000 --hashes "$kit" "$work/next"
+python3 scripts/make-inventory.py "$work/10m-written.csv" 10000000 2000 --written --hashes "$kit" "$work/next"
 cat >"$work/join.awk" <<'AWK'
 BEGIN { FS = "," }
 FNR == NR {
@@ -149,6 +150,10 @@ done
 compare "10,000,000 rows with the installed maps' hashes, against four baseline kits" \
   "$checker --kit $work/next --baseline-kit $kit --baseline-kit $work/old-1 --baseline-kit $work/old-2 --baseline-kit $work/old-3 --firmware $work/10m-installed.csv --format csv" \
   "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" "the run against one"
+
+compare "10,000,000 rows with written and both hashes, stale after 30 days" \
+  "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-written.csv --max-age 30 --format csv" \
+  "$checker --kit $work/next --baseline-kit $kit --firmware $work/10m-installed.csv --format csv" "the rows without written"
 
 read -r page_time page_peak < <(run "$checker --kit $kit --firmware $work/10m.csv --format html >$work/page.html")
 echo "the page of 10,000,000 machines: $(stat -c %s "$work/page.html") bytes, written in $page_time s with $page_peak KB"

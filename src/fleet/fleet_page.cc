@@ -44,7 +44,7 @@ constexpr char kStyle[] =
     "details>summary{list-style:none}}";
 
 // What the exit status says of this fleet: for 1, the reasons that hold.
-std::string StatusMeaning(int status, const FleetSummary& summary) {
+std::string StatusMeaning(int status, const FleetSummary& summary, const RollCallSummary& roll) {
   if (status == 0) return "every machine gets a folder with both maps";
   if (status == 2) return "the kit is wrong: it has error findings";
   if (status != 1) return "no machine could be read";
@@ -62,6 +62,8 @@ std::string StatusMeaning(int status, const FleetSummary& summary) {
     reasons.push_back(count(summary.passedOver, " folder entry was passed over", " folder entries were passed over"));
   }
   if (unreadableMap) reasons.push_back("an installed map cannot be read");
+  if (roll.missing > 0) reasons.push_back(count(roll.missing, " expected machine is missing", " expected machines are missing"));
+  if (roll.stale > 0) reasons.push_back(count(roll.stale, " row is stale", " rows are stale"));
   if (!summary.allInPlace) reasons.push_back("some installed maps are not in place");
   // What is left: a folder that lacks a map.
   if (reasons.empty()) reasons.push_back("a folder lacks a map");
@@ -212,7 +214,7 @@ class PageWriter : public FleetWriter {
             Html(RollCallHead(judge).substr(0, RollCallHead(judge).size() - 1)) + "<br><span class=\"roll-call\">" +
             Html(RollCallLine(judge.rollCall().Summary())) + "</span></p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
-            std::to_string(status) + "</span>: " + StatusMeaning(status, summary) + ".</p>\n";
+            std::to_string(status) + "</span>: " + StatusMeaning(status, summary, judge.rollCall().Summary()) + ".</p>\n";
     // A kit that installs nothing explains every chart below: that comes first.
     for (const KitFinding& finding : findings_) {
       if (std::string(finding.code) == "table-missing" || std::string(finding.code) == "tag") {
