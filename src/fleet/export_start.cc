@@ -10,19 +10,6 @@
 
 namespace {
 
-struct StartBytes {
-  const std::string* bytes;
-  size_t at;
-};
-
-size_t ReadStartBytes(void* context, char* buffer, size_t size) {
-  auto* start = static_cast<StartBytes*>(context);
-  size_t count = std::min(size, start->bytes->size() - start->at);
-  std::copy_n(start->bytes->data() + start->at, count, buffer);
-  start->at += count;
-  return count;
-}
-
 // What file `path` is, by its start.
 FileStart ClassifyFile(const std::wstring& path, const InventoryColumns& columns, std::string& mistake) {
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
@@ -67,8 +54,8 @@ FileStart ClassifyStart(const std::string& start, bool more, const InventoryColu
   mistake = TextMistake(start);
   if (!mistake.empty() || !StartsAsText(start)) return FileStart::kOther;
   if (more && start.find_first_of("\r\n") == std::string::npos) return FileStart::kExport;
-  StartBytes bytes{&start, 0};
-  reader.Start(ReadStartBytes, &bytes);
+  StringBytes bytes{&start, 0};
+  reader.Start(ReadStringBytes, &bytes);
   InventoryHeader header = reader.ReadHeader(columns);
   if (header == InventoryHeader::kRead) return FileStart::kExport;
   if (header == InventoryHeader::kNoBiosVersionColumn && reader.HeaderNames().size() < 2) return FileStart::kOther;

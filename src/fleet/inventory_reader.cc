@@ -28,6 +28,14 @@ std::string HeaderName(std::string cell) {
 
 }  // namespace
 
+size_t ReadStringBytes(void* context, char* buffer, size_t size) {
+  auto* source = static_cast<StringBytes*>(context);
+  size_t count = std::min(size, source->bytes->size() - source->at);
+  std::copy_n(source->bytes->data() + source->at, count, buffer);
+  source->at += count;
+  return count;
+}
+
 InventoryReader::InventoryReader(InventoryBytes read, void* context, size_t longestRecord)
     : longestRecord_(longestRecord), raw_(kReadBlock) {
   Start(read, context);

@@ -69,6 +69,14 @@ enum class InventoryHeader {
 using InventoryBytes = size_t (*)(void* context, char* buffer, size_t size);
 constexpr size_t kInventoryReadFailed = static_cast<size_t>(-1);
 
+// Bytes held in memory, handed on from `at`; ReadStringBytes is their
+// InventoryBytes.
+struct StringBytes {
+  const std::string* bytes;
+  size_t at;
+};
+size_t ReadStringBytes(void* context, char* buffer, size_t size);
+
 class InventoryReader {
  public:
   // A reader of the bytes that `read` gives, whose records are at most

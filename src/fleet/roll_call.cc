@@ -21,20 +21,6 @@ void LowerInto(std::string_view name, std::string& lower) {
                  [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
 }
 
-// The bytes of a whole file, handed to the reader in one piece.
-struct WholeBytes {
-  const std::string* bytes;
-  size_t at;
-};
-
-size_t GiveWholeBytes(void* context, char* buffer, size_t size) {
-  auto* source = static_cast<WholeBytes*>(context);
-  size_t count = std::min(size, source->bytes->size() - source->at);
-  std::copy_n(source->bytes->data() + source->at, count, buffer);
-  source->at += count;
-  return count;
-}
-
 }  // namespace
 
 RollCall::RollCall(int64_t runTime, int64_t maxAgeDays)
@@ -47,8 +33,8 @@ std::string RollCall::Expect(const std::wstring& path) {
   std::string bytes;
   int read = ReadWholeFile(path.c_str(), bytes, kLargestList);
   if (read != 1) return read == 2 ? "larger than 1 GiB" : UnreadableReason(path);
-  WholeBytes source{&bytes, 0};
-  InventoryReader reader(GiveWholeBytes, &source);
+  StringBytes source{&bytes, 0};
+  InventoryReader reader(ReadStringBytes, &source);
   // A CSV names its machines in its "name" column; a list has one a line.
   InventoryColumns columns{"name", "", "", ""};
   InventoryHeader header = reader.ReadHeader(columns);
