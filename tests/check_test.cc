@@ -176,6 +176,7 @@ class CheckTest : public InstallTest {
     std::vector<wchar_t*> argv;
     for (std::wstring& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
+    RewindStandardInput();
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
     int status = RunCheck(argv.data());
@@ -360,7 +361,8 @@ TEST_F(CheckTest, FleetGivesARowPerMachineAndASummary) {
   EXPECT_EQ(Fake().profileReads, onePair);
   EXPECT_NE(json.find("\"summary\":{\"machines\":6,\"folders\":[{\"folder\":\"C:\\\\Kit\\\\ABC12\",\"machines\":3},"
                       "{\"folder\":\"C:\\\\Kit\\\\Morlane-S\",\"machines\":1}],\"no_match\":1,\"undecided\":0,\"unreadable\":1,\"passed_over\":0,"
-                      "\"roll_call\":{\"reported\":5,\"without_written\":2}}"),
+                      "\"roll_call\":{\"reported\":5,\"without_written\":2,\"repeated\":0,\"repeated_names\":[],"
+                      "\"superseded\":0,\"changed\":0}}"),
             std::string::npos)
       << json;
   EXPECT_NE(json.find("{\"name\":\"d-broken.txt\",\"error\":"), std::string::npos);
@@ -446,20 +448,31 @@ TEST_F(CheckTest, RollCallNamesMissingStaleAndUnexpected) {
                                "\"pc1\",\"a\"\r\n\"PC2\",\"a\"\r\n\"pc3\",\"b\"\r\n\"PC4\",\"b\"\r\n"}) {
     Fake().files[L"C:\\expect.csv"] = {expected};
     for (const wchar_t* format : {L"json", L"csv"}) {
+      // A name in several rows is one machine, by its latest row, else by
+      // the later row read.
       Fake().files[L"standard input"] = {
           "name,bios_version,written\nPC1,ABC12.0105,2026-12-09T00:00:00Z\npc2,ABC12.0105,2026-10-01T00:00:00Z\n"
-          "PC3,ABC12.0105,\nGuest,ABC12.0105,yesterday\n"};
+          "PC3,ABC12.0105,\nGuest,ABC12.0105,yesterday\nPC2,ABC12.0105,2026-12-01T00:00:00Z\n"
+          "pc1,ABC12.0105,2026-11-01T00:00:00Z\npc3,ABC12.0105,\n"};
       std::string out;
       EXPECT_EQ(Check({L"--kit", L"C:\\Kit", L"--firmware", L"-", L"--max-age", L"30", L"--expect", L"C:\\expect.csv",
                        L"--format", format},
                       out),
                 1);
-      std::string wanted = std::wstring(format) == L"csv"
-                               ? "\nPC4,,,,,,,,,,,missing,,\n"
-                               : "\"roll_call\":{\"reported\":4,\"without_written\":1,\"stale\":2,\"stale_names\":"
-                                 "[\"pc2\",\"Guest\"],\"expected\":4,\"missing\":1,\"missing_names\":[\"PC4\"],"
-                                 "\"unexpected\":1,\"unexpected_names\":[\"Guest\"]}";
-      EXPECT_NE(out.find(wanted), std::string::npos) << out;
+      std::vector<std::string> wanted =
+          std::wstring(format) == L"csv"
+              ? std::vector<std::string>{"\npc2,,,,,,,,,,,,,\"superseded by the row of standard input line 6, written "
+                                         "2026-12-01T00:00:00Z\"\n",
+                                         "\nPC3,,,,,,,,,,,,,superseded by the row of standard input line 8\n",
+                                         "\npc1,,,,,,,,,,,,,\"superseded by the row of standard input line 2, written "
+                                         "2026-12-09T00:00:00Z\"\n",
+                                         "\nPC4,,,,,,,,,,,missing,,\n"}
+              : std::vector<std::string>{
+                    "\"roll_call\":{\"reported\":4,\"without_written\":1,\"repeated\":3,\"repeated_names\":"
+                    "[\"PC2\",\"pc1\",\"pc3\"],\"superseded\":3,\"changed\":0,\"stale\":1,\"stale_names\":"
+                    "[\"Guest\"],\"expected\":4,\"missing\":1,\"missing_names\":[\"PC4\"],"
+                    "\"unexpected\":1,\"unexpected_names\":[\"Guest\"]}"};
+      for (const std::string& row : wanted) EXPECT_NE(out.find(row), std::string::npos) << row << out;
     }
   }
 }

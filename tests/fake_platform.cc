@@ -28,6 +28,13 @@ struct OpenFile {
   size_t position;
 };
 
+// Standard input is the file of that name, never closed; read once, as a
+// pipe is, until the stand-in is emptied.
+OpenFile& StandardInput() {
+  static OpenFile input{L"standard input", 0};
+  return input;
+}
+
 // `path` with every link on its way replaced by where the link leads.
 std::wstring Resolved(std::wstring path) {
   // A bounded number of steps, as a cycle of links must end.
@@ -59,8 +66,11 @@ FakePlatform& Fake() {
   return fake;
 }
 
+void RewindStandardInput() { StandardInput().position = 0; }
+
 void ResetFake() {
   Fake() = FakePlatform();
+  RewindStandardInput();
   Heap().live.clear();
   ClearProfileFiles();
 }
@@ -263,6 +273,19 @@ bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]) {
   return EVP_Digest(data, size, digest, &length, EVP_sha256(), nullptr) == 1 && length == sizeof digest;
 }
 
+void* CreateTemporaryFile() {
+  FakePlatform& fake = Fake();
+  std::wstring path = L"C:\\Temp\\spool" + std::to_wstring(fake.files.size());
+  fake.files[path] = FakePlatform::File();
+  ++fake.openFiles;
+  return new OpenFile{path, 0};
+}
+
+bool RewindFile(void* handle) {
+  static_cast<OpenFile*>(handle)->position = 0;
+  return true;
+}
+
 bool WriteFile(void* handle, const void* data, uint32_t size) {
   FakePlatform& fake = Fake();
   auto* open = static_cast<OpenFile*>(handle);
@@ -332,12 +355,7 @@ void FindClose(void* listing) {
   --Fake().openFiles;
 }
 
-void* GetStdInputHandle() {
-  // Standard input is the file of that name, never closed.
-  static OpenFile input{L"standard input", 0};
-  input = {L"standard input", 0};
-  return &input;
-}
+void* GetStdInputHandle() { return &StandardInput(); }
 
 bool StandardErrorIsConsole() { return Fake().standardErrorIsConsole; }
 

@@ -64,6 +64,10 @@ FakePlatform& Fake();
 // Empties the stand-in and releases every heap block it gave out.
 void ResetFake();
 
+// Standard input (the file "standard input") reads from its start again,
+// as for a new run; within a run it is read once, as a pipe is.
+void RewindStandardInput();
+
 // Heap blocks given out and not yet released.
 size_t LiveHeapBlocks();
 

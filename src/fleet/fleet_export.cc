@@ -10,11 +10,16 @@
 
 namespace {
 
-// An open file whose start was read already: the start first, then the rest.
+// An open file whose start was read already: the start first, then the
+// rest; for a stream the second time, the bytes the first reading kept,
+// then the rest of the stream.
 struct FileBytes {
   const std::string* start;
   size_t at;
   void* file;
+  void* kept;         // bytes to read before the file's, or where to keep them
+  bool keep;          // whether every byte read from the file goes to `kept` too
+  bool* keepFailed;
 };
 
 size_t ReadFileBytes(void* context, char* buffer, size_t size) {
@@ -26,10 +31,15 @@ size_t ReadFileBytes(void* context, char* buffer, size_t size) {
     return count;
   }
   uint32_t count = 0;
-  if (source->file == nullptr) return 0;
-  if (!platform::ReadFile(source->file, buffer, static_cast<uint32_t>(std::min<size_t>(size, 1 << 20)), count)) {
-    return kInventoryReadFailed;
+  auto chunk = static_cast<uint32_t>(std::min<size_t>(size, 1 << 20));
+  if (source->kept != nullptr && !source->keep) {
+    if (!platform::ReadFile(source->kept, buffer, chunk, count)) return kInventoryReadFailed;
+    if (count > 0) return count;
+    source->kept = nullptr;
   }
+  if (source->file == nullptr) return 0;
+  if (!platform::ReadFile(source->file, buffer, chunk, count)) return kInventoryReadFailed;
+  if (source->keep && count > 0 && !platform::WriteFile(source->kept, buffer, count)) *source->keepFailed = true;
   return count;
 }
 
@@ -66,8 +76,22 @@ std::string ReadFailure(const InventoryReader& reader) {
 
 }  // namespace
 
-void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
-  FileBytes source{&reading.bytes, 0, file};
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file, bool stream) {
+  FleetPass& pass = *reading.pass;
+  FileBytes source{&reading.bytes, 0, file, nullptr, false, &pass.keepFailed};
+  if (stream && pass.counting) {
+    source.kept = platform::CreateTemporaryFile();
+    source.keep = true;
+    pass.keepFailed = pass.keepFailed || source.kept == nullptr;
+    pass.kept.push_back(source.kept);
+    if (source.kept == nullptr) return;
+  } else if (stream) {
+    source.kept = reading.stream < pass.kept.size() ? pass.kept[reading.stream] : nullptr;
+    if (source.kept == nullptr || !platform::RewindFile(source.kept)) {
+      return GiveError(reading, FileName(path), "its bytes were not kept from the first reading");
+    }
+  }
+  reading.stream += stream ? 1 : 0;
   InventoryReader& reader = reading.reader;
   reader.Start(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
@@ -81,7 +105,7 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                          ColumnList(reader.HeaderNames()) +
                          ": name the one that holds the platform name with --column platform_name=NAME");
   }
-  if (!reader.HasColumn(kPlatformNameColumn) && !reading.saidNoPlatforms) {
+  if (!reader.HasColumn(kPlatformNameColumn) && !reading.saidNoPlatforms && !pass.counting) {
     reading.saidNoPlatforms = true;
     Complain(ConsoleText(WideFromUtf8(name).c_str()) + " has no platform_name column (its columns are " + ColumnList(reader.HeaderNames()) +
              "): a machine whose BIOS version prefix matches no type 0 entry is undecided; name the column "
@@ -91,12 +115,14 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
   bool platformKnown = reader.HasColumn(kPlatformNameColumn);
   bool hashes = reader.HasColumn(kAcSha256Column) || reader.HasColumn(kDcSha256Column);
   std::string hashLike = hashes ? "" : HashLikeColumn(reader.HeaderNames());
-  if (!hashLike.empty() && !reading.saidNoHashes) {
+  if (!hashLike.empty() && !reading.saidNoHashes && !pass.counting) {
     reading.saidNoHashes = true;
     Complain(ConsoleText(WideFromUtf8(name).c_str()) + " has no ac_sha256 or dc_sha256 column, though \"" + hashLike +
              "\" looks like one: the installed maps are not judged; name the hash columns with "
              "--column ac_sha256=NAME and --column dc_sha256=NAME");
   }
+  // Rows that report no maps are known by name only where every machine is.
+  if (pass.counting && !pass.everyMachine && !hashes) return;
   // The checker's own rows carry the installed maps' states, and an error.
   bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
   InventoryRow& row = reading.row;
@@ -144,6 +170,8 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
                                           : MachineKind::kPlatformStructure;
     machine.plainTexts = row.plain;
     machine.written = row.cells[kWrittenColumn];
+    machine.source = reading.source;
+    machine.line = row.line;
     reading.take(machine, reading.context);
   }
   if (reader.ReadFailed()) return GiveError(reading, name, ReadFailure(reader));

@@ -29,6 +29,7 @@ void PassOver(FleetReading& reading, const std::wstring& path, const char* reaso
 void ReadFolderEntry(FleetReading& reading, const std::wstring& path, platform::EntryKind kind,
                      const std::wstring& folder) {
   reading.firmware = path;
+  ++reading.source;
   if (kind == platform::EntryKind::kOther) {
     return PassOver(reading, path, "not a regular file (a FIFO, a socket, a device, or a link to nothing)");
   }
@@ -84,14 +85,15 @@ void ReadFolder(FleetReading& reading, const std::wstring& folder) {
   }
   size_t count = entries.starts.size();
   bool progress = count > kProgressFrom && platform::StandardErrorIsConsole();
+  const char* which = reading.pass->counting ? ", first reading" : "";
   std::wstring path;
   for (size_t i = 0; i < count; ++i) {
     path.assign(folder);
     path += platform::kPathSeparator;
     path += entries.names.data() + entries.starts[i].first;
     ReadFolderEntry(reading, path, entries.starts[i].second, folderPath);
-    if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files", i + 1, count);
+    if (progress && (i + 1) % 100 == 0) std::fprintf(stderr, "\r%zu of %zu files%s", i + 1, count, which);
   }
-  if (progress) std::fprintf(stderr, "\r%zu of %zu files\n", count, count);
+  if (progress) std::fprintf(stderr, "\r%zu of %zu files%s\n", count, count, which);
 }
 

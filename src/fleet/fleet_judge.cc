@@ -97,7 +97,6 @@ Judgement FleetJudge::Judge(const FleetMachine& machine) {
     allGetBothMaps_ = false;
     return {nullptr, Outcome::kUnreadable, Outcome::kUnreadable, kUncheckedMaps};
   }
-  rollCall_.Take(machine);
   size_t number = FindPair(machine);
   PairDecision& pair = pairs_[number];
   const PairVerdict& verdict = *pair.verdict;

@@ -51,6 +51,7 @@ struct Judgement {
   Outcome baselineOutcome;
   std::array<InstalledMap, 2> installed;  // kNotChecked unless the machine reports them
   size_t release = kNoRelease;
+  bool superseded = false;  // a row of a machine that has a later one: its error says which
 };
 
 // A judged machine's change from the baseline kit: as ChangeName says it,
@@ -114,7 +115,7 @@ class FleetJudge {
   // The machines are judged by `kit`, and by each of `baselines`, newest
   // first. With `keepNames`, the groups of machines that get no folder, and
   // the moves, keep the first few names, for the page.
-  // Each machine judged goes to `rollCall` too.
+  // The writers find the run's `rollCall` through it.
   FleetJudge(KitSnapshot& kit, const std::vector<KitSnapshot*>& baselines, RollCall& rollCall, bool keepNames)
       : verdicts_(kit, baselines), kit_(kit), rollCall_(rollCall), keepNames_(keepNames),
         releases_(baselines.size() + 1 + kReleaseWordCount) {}

@@ -191,7 +191,9 @@ class PageWriter : public FleetWriter {
   void Row(const FleetMachine& machine, const Judgement& judgement) override {
     if (rows_.size() == kListedMachines) return;
     rows_.emplace_back(FleetCells(machine, judgement, withBaseline_),
-                       std::string(judgement.pair == nullptr ? machine.error : std::string_view()));
+                       judgement.pair == nullptr
+                           ? std::string(judgement.superseded ? "" : "cannot be read: ").append(machine.error)
+                           : std::string());
   }
 
   // The missing machines are named in the head's roll call.
@@ -204,15 +206,16 @@ class PageWriter : public FleetWriter {
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<title>Thermal maps of " + machines + " machines</title><style>" + kStyle +
            "</style></head>\n<body>\n<h1>Which thermal maps the machines get</h1>\n";
-    out_ += "<p>Kit: <code class=\"kit\">" + Html(judge.kit().path) + "</code> (" +
-            Html(KitIdentityText(judge.kit())) + ")";
-    if (judge.baseline() != nullptr) {
-      out_ += "<br>Baseline kit: <code>" + Html(judge.baseline()->path) + "</code> (" +
-              Html(KitIdentityText(*judge.baseline())) + ")";
+    std::string head = RollCallHead(judge);
+    out_ += "<p>" + Html(head.substr(0, head.size() - 1)) + "<br>Kit: <code class=\"kit\">" + Html(judge.kit().path) +
+            "</code> (" + Html(KitIdentityText(judge.kit())) + ")";
+    for (const KitSnapshot* baseline : judge.baselines()) {
+      out_ += "<br>Baseline kit: <code>" + Html(baseline->path) + "</code> (" + Html(KitIdentityText(*baseline)) + ")";
     }
-    out_ += "<br>Machines: <span class=\"machine-count\">" + machines + "</span><br>" +
-            Html(RollCallHead(judge).substr(0, RollCallHead(judge).size() - 1)) + "<br><span class=\"roll-call\">" +
-            Html(RollCallLine(judge.rollCall().Summary())) + "</span></p>\n";
+    out_ += "<br>Machines: <span class=\"machine-count\">" + machines + "</span><br><span class=\"roll-call\">" +
+            Html(RollCallLine(judge.rollCall().Summary())) + "</span>";
+    if (summary.reportingInstalled > 0) out_ += "<br>" + Html(ReleasesLine(judge, summary));
+    out_ += "</p>\n";
     out_ += std::string("<p class=\"status ") + (status == 0 ? "ok" : "bad") + "\">Exit status <span class=\"exit-status\">" +
             std::to_string(status) + "</span>: " + StatusMeaning(status, summary, judge.rollCall().Summary()) + ".</p>\n";
     // A kit that installs nothing explains every chart below: that comes first.
@@ -253,7 +256,7 @@ class PageWriter : public FleetWriter {
     size_t shown = installed ? cells.size() : cells.size() - 2;
     std::string html = "<tr><td>" + Html(cells[0]) + "</td>";
     if (!error.empty()) {
-      return html + "<td colspan=\"" + std::to_string(shown - 1) + "\">cannot be read: " + Html(error) + "</td></tr>\n";
+      return html + "<td colspan=\"" + std::to_string(shown - 1) + "\">" + Html(error) + "</td></tr>\n";
     }
     for (size_t i = 1; i < shown; ++i) html += "<td>" + Html(cells[i]) + "</td>";
     return html + "</tr>\n";

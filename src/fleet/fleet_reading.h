@@ -13,6 +13,9 @@
 // What reading the inputs keeps from one to the next, so that a fleet takes
 // its buffers from the heap once, not once for each file.
 struct FleetReading {
+  FleetPass* pass = nullptr;
+  uint32_t source = 0;  // the number of the file or stream being read, from 1
+  size_t stream = 0;    // the streams read so far
   const InventoryColumns* columns = nullptr;
   MachineSink take = nullptr;
   void* context = nullptr;
@@ -31,16 +34,14 @@ struct FleetReading {
   bool saidNoHashes = false;
 };
 
-// The last part of `path`, in UTF-8.
-std::string FileName(const std::wstring& path);
-
 // Hands on a machine named `name` that is `error`; `passedOver`, a folder's
 // entry that is no file to read.
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error, bool passedOver = false);
 
 // The rows of an export whose first bytes are reading.bytes, the rest in
-// `file` (null: none).
-void ReadExport(FleetReading& reading, const std::wstring& path, void* file);
+// `file` (null: none); `stream`, a file read only once to its end, whose
+// bytes the first reading keeps for the second.
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file, bool stream);
 
 // The open file `file` on a disk, of `path`: an export or a firmware file;
 // `inFolder`, one of a folder's files.

@@ -52,6 +52,7 @@ void ReadDump(FleetReading& reading, const std::wstring& path, const std::string
   machine.biosVersion = reading.biosVersion;
   machine.platformName = reading.platformName;
   machine.kind = FirmwareMachineKind(report.hasPlatform);
+  machine.source = reading.source;
   reading.take(reading.machine, reading.context);
 }
 
@@ -59,11 +60,12 @@ void ReadDump(FleetReading& reading, const std::wstring& path, const std::string
 // "<(...)"), which is read as an export, as standard input is.
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   reading.firmware = path;
+  ++reading.source;
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
   if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
   if (platform::GetFileType(file) == platform::FileType::kStream) {
     reading.bytes.clear();
-    ReadExport(reading, path, file);
+    ReadExport(reading, path, file, true);
   } else {
     ReadDiskFile(reading, path, file, false);
   }
@@ -91,7 +93,10 @@ void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file, b
               "the folder";
   }
   if (read && start == FileStart::kExport) {
-    ReadExport(reading, path, file);
+    ReadExport(reading, path, file, false);
+  } else if (reading.pass->counting && !reading.pass->everyMachine) {
+    // A firmware file reports no maps: it is known by name only where
+    // every machine is.
   } else if (read && size > kLargestFirmwareFile) {
     GiveError(reading, FileName(path), !mistake.empty() ? mistake : "too large to be a firmware table (over 16 MiB)");
   } else if (read && AppendFileBytes(file, bytes, size - bytes.size())) {
@@ -101,9 +106,16 @@ void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file, b
   }
 }
 
+FleetPass::~FleetPass() {
+  for (void* file : kept) {
+    if (file != nullptr) platform::CloseHandle(file);
+  }
+}
+
 void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
-               MachineSink take, void* context) {
+               MachineSink take, void* context, FleetPass& pass) {
   FleetReading reading;
+  reading.pass = &pass;
   reading.columns = &columns;
   reading.take = take;
   reading.context = context;
@@ -114,8 +126,9 @@ void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& 
         GiveError(reading, "standard input", "a folder: name the folder itself as an input");
         continue;
       }
+      ++reading.source;
       reading.bytes.clear();
-      ReadExport(reading, input, in);
+      ReadExport(reading, input, in, true);
     } else if (IsFolder(input.c_str())) {
       ReadFolder(reading, input);
     } else {

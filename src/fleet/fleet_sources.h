@@ -51,7 +51,12 @@ struct FleetMachine {
   const std::array<std::string, 2>* unreadable;
   bool plainTexts;             // no text holds a comma, a quote or a line break
   std::string_view written;    // when the row was written, as it gives it; empty without one
+  uint32_t source;             // the number of the file or stream it comes from, in reading order
+  uint64_t line;               // its line in an export; 0 for a file
 };
+
+// The last part of `path`, in UTF-8.
+std::string FileName(const std::wstring& path);
 
 // Receives each machine of a fleet, in the order of the inputs.
 using MachineSink = void (*)(const FleetMachine& machine, void* context);
@@ -59,10 +64,26 @@ using MachineSink = void (*)(const FleetMachine& machine, void* context);
 // The name that stands for standard input among the inputs.
 constexpr wchar_t kStandardInput[] = L"-";
 
+// Which reading of a fleet's inputs this is. The first (`counting`) hands on
+// only what can be known by name: every machine with `everyMachine`, else
+// the rows that report installed maps; it says nothing on standard error,
+// and keeps each stream's bytes in a temporary file, which the second
+// reading reads before the rest of the stream.
+struct FleetPass {
+  bool counting = false;
+  bool everyMachine = false;
+  std::vector<void*> kept;  // by stream, in reading order
+  bool keepFailed = false;  // a stream's bytes could not all be kept
+  FleetPass() = default;
+  FleetPass(const FleetPass&) = delete;
+  FleetPass& operator=(const FleetPass&) = delete;
+  ~FleetPass();
+};
+
 // Reads the inputs in order and hands every machine to `take`: a file is one
 // machine or an inventory export, a folder every file right inside it (by
 // name), "-" an inventory export on standard input. An input that gives no
 // machine is one with an error. Says once on standard error when an export
 // has no platform names.
 void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& columns,
-               MachineSink take, void* context);
+               MachineSink take, void* context, FleetPass& pass);

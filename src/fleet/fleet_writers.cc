@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "check/check_options.h"
+#include "check/kit_seal.h"
 #include "check/utc_time.h"
 #include "common/utf8.h"
 #include "install/deploy.h"
@@ -81,13 +82,31 @@ std::string RollCallLine(const RollCallSummary& roll) {
     if (!names.empty()) text += count > names.size() ? ", ...)" : ")";
     return text;
   };
-  std::string line = "Roll call: " + std::to_string(roll.reported) + " reported";
-  if (roll.withoutWritten > 0) line += ", " + std::to_string(roll.withoutWritten) + " without written";
-  if (roll.maxAgeGiven) line += group(roll.stale, "stale", roll.staleNames);
+  std::string line = "Roll call: ";
+  if (roll.expecting) line += std::to_string(roll.expected) + " expected, ";
+  line += std::to_string(roll.reported) + " reported";
   if (roll.expecting) {
-    line += ", " + std::to_string(roll.expected) + " expected";
     line += group(roll.missing, "missing", roll.missingNames);
     line += group(roll.unexpected, "unexpected", roll.unexpectedNames);
+  }
+  line += group(roll.repeated, "repeated", roll.repeatedNames);
+  if (roll.superseded > 0) line += " in " + std::to_string(roll.superseded) + " more rows, superseded";
+  if (roll.maxAgeGiven) line += group(roll.stale, "stale", roll.staleNames);
+  if (roll.withoutWritten > 0) line += ", " + std::to_string(roll.withoutWritten) + " without written";
+  if (roll.changed > 0) line += ", " + std::to_string(roll.changed) + " rows changed while read";
+  return line;
+}
+
+std::string ReleasesLine(const FleetJudge& judge, const FleetSummary& summary) {
+  std::string line = "Releases of the " + std::to_string(summary.reportingInstalled) + " machines that report their maps:";
+  const char* separator = " ";
+  for (size_t release = 0; release < summary.releases.size(); ++release) {
+    // Every release is named, a word only where it holds machines.
+    const KitSnapshot* kit = judge.ReleaseKit(release);
+    if (kit == nullptr && summary.releases[release] == 0) continue;
+    line += separator + std::to_string(summary.releases[release]) + " " +
+            (kit != nullptr ? "release " + ReleaseText(*kit) : judge.ReleaseName(release));
+    separator = ", ";
   }
   return line;
 }

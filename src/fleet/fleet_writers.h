@@ -80,3 +80,7 @@ std::string RollCallHead(const FleetJudge& judge);
 // "Roll call: 4 machines reported, ..." with what the run was asked to
 // call (--expect, --max-age) and the first few names of each group (UTF-8).
 std::string RollCallLine(const RollCallSummary& roll);
+
+// The machines of each release, on one line: "Releases of the 5 machines
+// that report their maps: 3 release 1.1, 1 release 1.0, 1 other".
+std::string ReleasesLine(const FleetJudge& judge, const FleetSummary& summary);

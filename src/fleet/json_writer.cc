@@ -112,7 +112,8 @@ class JsonWriter : public FleetWriter {
     AppendReleases(summary);
   }
 
-  // ,"roll_call": {"reported", "without_written", and with --max-age
+  // ,"roll_call": {"reported", "without_written", "repeated",
+  // "repeated_names", "superseded", "changed", and with --max-age
   // "stale" and "stale_names", with --expect "expected", "missing",
   // "missing_names", "unexpected", "unexpected_names"}.
   void AppendRollCall(const RollCallSummary& roll) {
@@ -125,7 +126,10 @@ class JsonWriter : public FleetWriter {
       out_ += "]";
     };
     out_ += ",\"roll_call\":{\"reported\":" + std::to_string(roll.reported) +
-            ",\"without_written\":" + std::to_string(roll.withoutWritten);
+            ",\"without_written\":" + std::to_string(roll.withoutWritten) +
+            ",\"repeated\":" + std::to_string(roll.repeated) + ",\"repeated_names\":";
+    names(roll.repeatedNames);
+    out_ += ",\"superseded\":" + std::to_string(roll.superseded) + ",\"changed\":" + std::to_string(roll.changed);
     if (roll.maxAgeGiven) {
       out_ += ",\"stale\":" + std::to_string(roll.stale) + ",\"stale_names\":";
       names(roll.staleNames);

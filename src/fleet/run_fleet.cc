@@ -19,9 +19,15 @@
 namespace {
 
 struct FleetRun {
+  RollCall* rollCall;
   FleetJudge* judge;
   FleetWriter* writer;
 };
+
+// The first reading: each machine's row counted by its name.
+void CountMachine(const FleetMachine& machine, void* context) {
+  if (machine.error.empty()) static_cast<RollCall*>(context)->Count(machine);
+}
 
 void TakeMachine(const FleetMachine& machine, void* context) {
   auto* run = static_cast<FleetRun*>(context);
@@ -29,6 +35,18 @@ void TakeMachine(const FleetMachine& machine, void* context) {
     run->judge->PassOver();
     Complain(ConsoleText(WideFromUtf8(machine.name).c_str()) + ": " + ConsoleText(WideFromUtf8(machine.error).c_str()));
     return;
+  }
+  // A row of a machine that has a later one is written, but not judged.
+  if (machine.error.empty()) {
+    const std::string& superseded = run->rollCall->Take(machine);
+    if (!superseded.empty()) {
+      FleetMachine row = machine;
+      row.error = superseded;
+      Judgement judgement{nullptr, Outcome::kUnreadable, Outcome::kUnreadable, kUncheckedMaps};
+      judgement.superseded = true;
+      run->writer->Row(row, judgement);
+      return;
+    }
   }
   Judgement judgement = run->judge->Judge(machine);
   if (!machine.error.empty()) {
@@ -66,6 +84,7 @@ void TakeThisMachine(FleetRun& run, int64_t runTime) {
   machine.unreadable = &unreadable;
   std::string written = UtcTimeText(runTime);
   machine.written = written;
+  CountMachine(machine, run.rollCall);
   TakeMachine(machine, &run);
 }
 
@@ -98,12 +117,23 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<Ki
   std::vector<KitFinding> findings = KitFindings(kit, baselines);
   FleetJudge judge(kit, baselines, rollCall, options.format == OutputFormat::kHtml);
   std::unique_ptr<FleetWriter> writer = MakeWriter(options, judge, findings);
-  FleetRun run{&judge, writer.get()};
+  FleetRun run{&rollCall, &judge, writer.get()};
   if (options.firmware.empty()) {
     TakeThisMachine(run, rollCall.runTime());
   } else {
-    ReadFleet(options.firmware, ColumnsOf(options), TakeMachine, &run);
+    FleetPass pass;
+    pass.counting = true;
+    pass.everyMachine = rollCall.Expecting();
+    ReadFleet(options.firmware, ColumnsOf(options), CountMachine, &rollCall, pass);
+    if (pass.keepFailed) {
+      Complain("standard input, or a pipe, could not be kept in a temporary file for its second reading: " +
+               platform::LastErrorText());
+      return 3;
+    }
+    pass.counting = false;
+    ReadFleet(options.firmware, ColumnsOf(options), TakeMachine, &run, pass);
   }
+  rollCall.Finish();
   for (const std::string& name : rollCall.Missing()) writer->Missing(name);
   RollCallSummary roll = rollCall.Summary();
   if (roll.unexpected > 0) {
@@ -112,6 +142,11 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<Ki
     Complain(std::to_string(roll.unexpected) + (roll.unexpected == 1 ? " machine" : " machines") +
              " reported that --expect does not list, such as " +
              ConsoleText(WideFromUtf8(names).c_str()));
+  }
+  if (roll.changed > 0) {
+    Complain(std::to_string(roll.changed) + (roll.changed == 1 ? " row" : " rows") +
+             " of the machines named in more than one place changed between the two readings of the inputs: "
+             "the answer is not whole; check again once nothing writes to them");
   }
   FleetSummary summary = judge.Summary();
   bool anyRead = summary.machines > summary.unreadable || roll.missing > 0;

@@ -31,7 +31,8 @@ class TextWriter : public FleetWriter {
     std::vector<std::string> cells = FleetCells(machine, judgement, withBaseline_);
     cells.push_back(judge_.ReleaseName(judgement.release));
     std::transform(cells.begin(), cells.end(), cells.begin(), ConsoleCell);
-    std::string error(judgement.pair == nullptr ? machine.error : "");
+    std::string error(judgement.pair == nullptr ? std::string(judgement.superseded ? "" : "error: ").append(machine.error)
+                                                : "");
     if (aligned_) return Line(cells, error);
     rows_.push_back({cells, error});
     if (rows_.size() > kAlignedRows) Align();
@@ -52,6 +53,7 @@ class TextWriter : public FleetWriter {
       out_ += "Baseline kit: " + ConsoleText(baseline->path.c_str()) + " (" + KitIdentityText(*baseline) + ")\n";
     }
     out_ += ConsoleCell(RollCallLine(judge.rollCall().Summary())) + "\n";
+    if (summary.reportingInstalled > 0) out_ += ConsoleCell(ReleasesLine(judge, summary)) + "\n";
     out_ += "Summary:\n";
     for (const auto& [folder, count] : summary.perFolder) {
       out_ += "  " + std::to_string(count) + " in " + ConsoleText(folder.c_str()) + "\n";
@@ -67,14 +69,6 @@ class TextWriter : public FleetWriter {
     if (summary.reportingInstalled > 0) {
       out_ += "Installed maps of the " + std::to_string(summary.reportingInstalled) + " machines that report them:\n";
       for (const std::string& line : InstalledLines(summary)) out_ += "  " + line + "\n";
-      out_ += "Releases of those machines:\n";
-      for (size_t release = 0; release < summary.releases.size(); ++release) {
-        // Every release is named, a word only where it holds machines.
-        const KitSnapshot* kit = judge.ReleaseKit(release);
-        if (kit == nullptr && summary.releases[release] == 0) continue;
-        out_ += "  " + std::to_string(summary.releases[release]) + " " +
-                (kit != nullptr ? "release " + ReleaseText(*kit) : judge.ReleaseName(release)) + "\n";
-      }
     }
     if (withBaseline_) {
       out_ += "Changes from release " + ReleaseText(*judge.baseline()) + " to release " + ReleaseText(judge.kit()) +
@@ -108,14 +102,15 @@ class TextWriter : public FleetWriter {
     aligned_ = true;
   }
 
-  // A row in the columns, or a machine's name and its error.
+  // A row in the columns, or a machine's name and its error (or why the row
+  // is superseded).
   void Line(const std::vector<std::string>& cells, const std::string& error) {
     std::string line;
     for (size_t i = 0; i < widths_.size(); ++i) {
       line += cells[i];
       if (i + 1 < widths_.size()) line += std::string(std::max(widths_[i], cells[i].size()) - cells[i].size() + 2, ' ');
     }
-    if (!error.empty()) line = cells[0] + "  error: " + ConsoleCell(error);
+    if (!error.empty()) line = cells[0] + "  " + ConsoleCell(error);
     out_ += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
     Emit();
   }

@@ -1,5 +1,6 @@
 // Calls that only the checker makes, over POSIX: the SHA-256 of files
 // through OpenSSL's libcrypto, standard output, and the computer's name.
+#include <fcntl.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
@@ -57,6 +59,18 @@ bool WriteStandardOutput(const char* text, size_t size) {
   }
   return true;
 }
+
+void* CreateTemporaryFile() {
+  const char* folder = std::getenv("TMPDIR");
+  std::string pattern = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/thermalmapcheck-XXXXXX";
+  int fd = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // Unlinked at once, the file lives while it is open and not a moment after.
+  unlink(pattern.c_str());
+  return new int(fd);
+}
+
+bool RewindFile(void* file) { return lseek(Descriptor(file), 0, SEEK_SET) == 0; }
 
 uint32_t GetComputerNameExW(wchar_t* buffer, uint32_t capacity) {
   char name[256] = {};

@@ -62,6 +62,26 @@ int64_t GetSystemTimeSeconds() {
   return static_cast<int64_t>(ticks / 10000000) - INT64_C(11644473600);
 }
 
+void* CreateTemporaryFile() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t path[MAX_PATH + 1];
+  DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(folder, L"tmc", 0, path) == 0) return nullptr;
+  // Deleted by the system once closed, even when the program ends abruptly.
+  HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ::DeleteFileW(path);
+    return nullptr;
+  }
+  return file;
+}
+
+bool RewindFile(void* file) {
+  LARGE_INTEGER start{};
+  return ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) != 0;
+}
+
 const char kCheckerName[] = "ThermalMapCheck";
 
 const char* FirmwareTableProblem() {

@@ -140,6 +140,14 @@ bool HashBytesSha256(const void* data, size_t size, uint8_t (&digest)[32]);
 // alone.
 int64_t GetSystemTimeSeconds();
 
+// Creates an empty file, read and written, that is gone once closed (in the
+// system's folder for temporary files); null on failure. The checker's
+// alone: it keeps a stream it must read twice.
+void* CreateTemporaryFile();
+
+// Moves the position of the open file `file` to its start; false on failure.
+bool RewindFile(void* file);
+
 // Why the last call of this thread failed, in the system's words with its
 // code ("Access is denied. (error 5)").
 std::string LastErrorText();

@@ -159,16 +159,23 @@ import sys
 def export(path, lines):
     open(path, "w", encoding="utf-16", newline="").write("\r\n".join(lines) + "\r\n")
 export(sys.argv[1] + "/share.csv", ["#TYPE Selected.System.Management.ManagementObject", '"name","bios_version","written"',
-       '"PC-1","QX77.0101","2026-12-01T08:00:00Z"', '"pc-2","QX77.0101","2020-01-01T08:00:00Z"', '"PC-9","QX77.0101",""'])
+       '"PC-1","QX77.0101","2026-12-01T08:00:00Z"', '"pc-2","QX77.0101","2020-01-01T08:00:00Z"', '"PC-9","QX77.0101",""',
+       '"PC-1","QX77.0101","2026-11-01T08:00:00Z"', '"pc-2","QX77.0101","2026-12-05T08:00:00Z"'])
 export(sys.argv[1] + "/collection.csv", ["#TYPE System.Management.Automation.PSCustomObject", '"Name","Site"',
        '"pc-1","A"', '"PC-2","A"', '"PC-3","B"'])
 PY
 status=0
 "$NATIVE_CHECKER" --kit "$kit" --firmware "$work/share.csv" --expect "$work/collection.csv" --max-age 365 \
   --format json >"$work/out" 2>"$work/err" || status=$?
-check "a PowerShell share and collection: the roll call, exit 1, the unexpected named" \
-  "1 {'reported': 3, 'without_written': 1, 'stale': 1, 'stale_names': ['pc-2'], 'expected': 3, 'missing': 1, 'missing_names': ['PC-3'], 'unexpected': 1, 'unexpected_names': ['PC-9']} 1" \
+check "a PowerShell share and collection: machines by their latest rows, exit 1, the unexpected named" \
+  "1 {'reported': 3, 'without_written': 1, 'repeated': 2, 'repeated_names': ['PC-1', 'pc-2'], 'superseded': 2, 'changed': 0, 'stale': 0, 'stale_names': [], 'expected': 3, 'missing': 1, 'missing_names': ['PC-3'], 'unexpected': 1, 'unexpected_names': ['PC-9']} 1" \
   "$status $(json "$work/out" "d['summary']['roll_call']") $(grep -c 'PC-9' "$work/err")"
+# Standard input is read twice, from the bytes kept the first time.
+"$NATIVE_CHECKER" --kit "$kit" --firmware - --expect "$work/collection.csv" --format csv <"$work/share.csv" \
+  >"$work/out" 2>/dev/null || true
+check "a row superseded by a later row of standard input says which" \
+  'pc-2,,,,,,,,,,,,,"superseded by the row of standard input line 7, written 2026-12-05T08:00:00Z"' \
+  "$(grep '^pc-2,,' "$work/out")"
 "$NATIVE_CHECKER" --kit "$kit" --firmware "$work/share.csv" --expect <(printf 'PC-1\n') --format json >"$work/out" 2>/dev/null || true
 check "an expected list from a pipe is read whole" "1" "$(json "$work/out" "d['summary']['roll_call']['expected']")"
 finish
