@@ -20,17 +20,39 @@ constexpr uint64_t kLargestList = uint64_t{1} << 30;
 constexpr unsigned kBlockBits = 20;
 constexpr size_t kBlockBytes = size_t{1} << kBlockBits;
 
+// A name this long or longer gives its length in 4 bytes after this one.
+constexpr uint8_t kLongName = 0xFF;
+
+// A row counted: superseded, its name expected, and the check of its name
+// and time in the other bits.
+constexpr uint32_t kSupersededRow = uint32_t{1} << 31;
+constexpr uint32_t kExpectedRow = uint32_t{1} << 30;
+constexpr uint32_t kCheckBits = kExpectedRow - 1;
+
 // Windows computer names match without regard to letter case.
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 uint64_t NameHash(std::string_view name) {
   uint64_t hash = 14695981039346656037u;  // FNV-1a
   for (char c : name) hash = (hash ^ static_cast<uint8_t>(Lower(c))) * 1099511628211u;
-  return hash ^ (hash >> 32);
+  // FNV's low bits follow the last characters closely: names counted up
+  // ("PC00000001", "PC00000002") crowded into runs of slots, and a search
+  // walked them. Mixed as MurmurHash3 ends, every bit counts.
+  hash = (hash ^ (hash >> 33)) * 0xff51afd7ed558ccdu;
+  hash = (hash ^ (hash >> 33)) * 0xc4ceb9fe1a85ec53u;
+  return hash ^ (hash >> 33);
 }
 
 bool SameName(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+// What the second reading must find again in a row: its name, in any
+// letter case, and its time as written.
+uint32_t RowCheck(std::string_view name, std::string_view written) {
+  uint64_t hash = NameHash(name);
+  for (char c : written) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
+  return static_cast<uint32_t>(hash ^ (hash >> 32)) & kCheckBits;
 }
 
 // The time a row gives, as the roll call keeps it: 0 when it gives none it
@@ -62,65 +84,80 @@ std::string RollCall::Expect(const std::wstring& path) {
   bool list = header != InventoryHeader::kRead;
   auto add = [this](std::string_view name) {
     if (name.empty()) return;
-    size_t before = rows_.size();
+    size_t before = names_.size();
     size_t number = Find(name, true);
-    if (number == before) rows_[number].expected = 1;
+    if (number == before) names_[number].expected = 1;
   };
   if (list && !reader.HeaderNames().empty()) add(reader.HeaderNames()[0]);
   InventoryRow row{};
   while (reader.ReadRow(row)) add(list ? row.name : row.cells[kBiosVersionColumn]);
   if (reader.ReadFailed()) return "cannot be read";
   // An empty list would make every machine unexpected and none missing.
-  if (rows_.empty()) return "names no machine";
+  if (names_.empty()) return "names no machine";
   summary_.expecting = true;
-  summary_.expected = rows_.size();
+  summary_.expected = names_.size();
   return "";
 }
 
-std::string_view RollCall::NameOf(const NameRow& row) const {
-  const char* at = nameBlocks_[row.nameAt >> kBlockBits].get() + (row.nameAt & (kBlockBytes - 1));
-  uint32_t length = 0;
-  std::memcpy(&length, at, sizeof length);
-  return {at + sizeof length, length};
+std::string_view RollCall::NameOf(const NameRow& name) const {
+  const auto* at = reinterpret_cast<const uint8_t*>(nameBlocks_[name.nameAt >> kBlockBits].get()) +
+                   (name.nameAt & (kBlockBytes - 1));
+  uint32_t length = *at++;
+  if (length == kLongName) {
+    std::memcpy(&length, at, sizeof length);
+    at += sizeof length;
+  }
+  return {reinterpret_cast<const char*>(at), length};
 }
 
 void RollCall::Grow() {
-  std::vector<uint32_t> slots(std::max<size_t>(slots_.size() * 2, 1024), 0);
+  std::vector<uint64_t> slots(std::max<size_t>(slots_.size() * 2, 1024), 0);
   size_t mask = slots.size() - 1;
-  for (size_t number = 0; number < rows_.size(); ++number) {
-    size_t slot = NameHash(NameOf(rows_[number])) & mask;
+  // Each slot keeps its hash, so that growing reads no name.
+  for (uint64_t taken : slots_) {
+    if (taken == 0) continue;
+    size_t slot = static_cast<uint32_t>(taken) & mask;
     while (slots[slot] != 0) slot = (slot + 1) & mask;
-    slots[slot] = static_cast<uint32_t>(number + 1);
+    slots[slot] = taken;
   }
   slots_.swap(slots);
 }
 
 size_t RollCall::Find(std::string_view name, bool add) {
-  // At most half the slots are taken, so that a search ends soon.
-  if (add && (rows_.size() + 1) * 2 > slots_.size()) Grow();
+  // At most three quarters of the slots are taken, so that a search ends
+  // soon, mostly in the slot it starts from.
+  if (add && (names_.size() + 1) * 4 > slots_.size() * 3) Grow();
   if (slots_.empty()) return kNoName;
   size_t mask = slots_.size() - 1;
-  size_t slot = NameHash(name) & mask;
+  auto hash = static_cast<uint32_t>(NameHash(name));
+  size_t slot = hash & mask;
   for (; slots_[slot] != 0; slot = (slot + 1) & mask) {
-    size_t number = slots_[slot] - 1;
-    if (SameName(NameOf(rows_[number]), name)) return number;
+    if (static_cast<uint32_t>(slots_[slot]) != hash) continue;
+    size_t number = (slots_[slot] >> 32) - 1;
+    if (SameName(NameOf(names_[number]), name)) return number;
   }
   if (!add) return kNoName;
-  uint32_t length = static_cast<uint32_t>(name.size());
-  size_t need = sizeof length + name.size();
+  // The length in a byte, or past kLongName in the 4 bytes after it.
+  size_t need = 1 + (name.size() >= kLongName ? 4 : 0) + name.size();
   if (nameBlocks_.empty() || blockUsed_ + need > kBlockBytes) {
-    nameBlocks_.push_back(std::make_unique<char[]>(std::max(need, kBlockBytes)));
+    // Left unset: only the bytes written are read.
+    nameBlocks_.emplace_back(new char[std::max(need, kBlockBytes)]);
     blockUsed_ = 0;
   }
   char* at = nameBlocks_.back().get() + blockUsed_;
-  std::memcpy(at, &length, sizeof length);
-  std::memcpy(at + sizeof length, name.data(), name.size());
+  auto length = static_cast<uint32_t>(name.size());
+  *at++ = static_cast<char>(std::min<uint32_t>(length, kLongName));
+  if (length >= kLongName) {
+    std::memcpy(at, &length, sizeof length);
+    at += sizeof length;
+  }
+  std::memcpy(at, name.data(), name.size());
   NameRow row{};
   row.nameAt = (uint64_t{nameBlocks_.size() - 1} << kBlockBits) | blockUsed_;
   blockUsed_ += need;
-  rows_.push_back(row);
-  slots_[slot] = static_cast<uint32_t>(rows_.size());
-  return rows_.size() - 1;
+  names_.push_back(row);
+  slots_[slot] = (uint64_t{names_.size()} << 32) | hash;
+  return names_.size() - 1;
 }
 
 std::string_view RollCall::SourceName(uint32_t source) const {
@@ -134,19 +171,32 @@ void RollCall::Note(std::vector<std::string>& names, std::string_view name) {
 
 void RollCall::Count(const FleetMachine& machine) {
   if (!Tracks(machine)) return;
-  NameRow& row = rows_[Find(machine.name, true)];
-  if (++row.rows == 2) {
-    ++summary_.repeated;
-    Note(summary_.repeatedNames, machine.name);
-  }
-  if (row.rows > 1) ++summary_.superseded;
+  NameRow& name = names_[Find(machine.name, true)];
+  uint64_t row = rows_.size();
+  rows_.push_back(RowCheck(machine.name, machine.written) | (name.expected ? kExpectedRow : 0));
   uint32_t written = KeptTime(machine.written);
-  // The latest time wins; where the times are equal or either is absent,
-  // the later row read.
-  if (row.rows > 1 && written != 0 && row.written != 0 && written < row.written) return;
-  row.source = machine.source;
-  row.line = machine.line;
-  row.written = written;
+  if (!name.reported) {
+    name.reported = 1;
+    if (name.expected) ++reportedExpected_;
+  } else {
+    if (!name.repeated) {
+      name.repeated = 1;
+      ++summary_.repeated;
+      Note(summary_.repeatedNames, machine.name);
+    }
+    ++summary_.superseded;
+    // The latest time wins; where the times are equal or either is absent,
+    // the later row read.
+    if (written != 0 && name.written != 0 && written < name.written) {
+      rows_[row] |= kSupersededRow;
+      return;
+    }
+    rows_[name.row] |= kSupersededRow;
+  }
+  name.row = row;
+  name.source = machine.source;
+  name.line = machine.line;
+  name.written = written;
   if (machine.source >= sourceStarts_.size()) {
     // Sources that gave no row counted have empty names.
     sourceStarts_.resize(machine.source, sourceNames_.size());
@@ -159,24 +209,22 @@ const std::string& RollCall::Take(const FleetMachine& machine) {
   superseded_.clear();
   bool expected = false;
   if (Tracks(machine)) {
-    size_t number = Find(machine.name, false);
-    if (number == kNoName) {
+    uint64_t row = taken_++;
+    uint32_t check = row < rows_.size() ? rows_[row] : 0;
+    if (row >= rows_.size() || (check & kCheckBits) != RowCheck(machine.name, machine.written)) {
+      // Not the row the first reading found here: judged, but the answer
+      // is not whole.
       ++summary_.changed;
+    } else if ((check & kSupersededRow) != 0) {
+      const NameRow& name = names_[Find(machine.name, false)];
+      superseded_ = "superseded by ";
+      if (name.line != 0) superseded_ += "the row of ";
+      superseded_ += SourceName(name.source);
+      if (name.line != 0) superseded_ += " line " + std::to_string(name.line);
+      if (name.written != 0) superseded_ += ", written " + UtcTimeText(name.written);
+      return superseded_;
     } else {
-      NameRow& row = rows_[number];
-      ++row.taken;
-      if (machine.source != row.source || machine.line != row.line) {
-        superseded_ = "superseded by ";
-        if (row.line != 0) superseded_ += "the row of ";
-        superseded_ += SourceName(row.source);
-        if (row.line != 0) superseded_ += " line " + std::to_string(row.line);
-        if (row.written != 0) superseded_ += ", written " + UtcTimeText(row.written);
-        return superseded_;
-      }
-      if (row.latestTaken) ++summary_.changed;
-      row.latestTaken = 1;
-      expected = row.expected;
-      if (expected) ++reportedExpected_;
+      expected = (check & kExpectedRow) != 0;
     }
   }
   ++summary_.reported;
@@ -197,18 +245,16 @@ const std::string& RollCall::Take(const FleetMachine& machine) {
 }
 
 void RollCall::Finish() {
-  // A row the first reading counted and the second did not find where it
-  // stood: a file of the fleet changed while it was read.
-  for (const NameRow& row : rows_) {
-    if (row.rows > 0 && (row.taken != row.rows || !row.latestTaken)) ++summary_.changed;
-  }
+  // Rows the first reading counted and the second never reached: an input
+  // grew shorter while it was read.
+  if (taken_ < rows_.size()) summary_.changed += rows_.size() - taken_;
 }
 
 std::vector<std::string> RollCall::Missing() const {
   std::vector<std::string> missing;
   // The expected names come first, as the list gives them.
   for (size_t i = 0; i < summary_.expected; ++i) {
-    if (!rows_[i].latestTaken) missing.emplace_back(NameOf(rows_[i]));
+    if (!names_[i].reported) missing.emplace_back(NameOf(names_[i]));
   }
   return missing;
 }
@@ -217,7 +263,7 @@ RollCallSummary RollCall::Summary() const {
   RollCallSummary summary = summary_;
   summary.missing = summary_.expected - reportedExpected_;
   for (size_t i = 0; i < summary_.expected && summary.missingNames.size() < kNamesKept; ++i) {
-    if (!rows_[i].latestTaken) summary.missingNames.emplace_back(NameOf(rows_[i]));
+    if (!names_[i].reported) summary.missingNames.emplace_back(NameOf(names_[i]));
   }
   return summary;
 }

@@ -7,22 +7,47 @@
 // each row was written and whether it is too old, and which expected
 // machines never reported and which reported unasked.
 //
-// What follows the number of machines stands here alone: 32 bytes for each
-// name (its latest row's place and time, its rows, and the name's place),
-// 4 to 8 bytes of slots, and the name with its length. So 10,000,000
-// machines of 10-character names take some 560 MB, 56 bytes each
-// (docs/performance.md); rows that report no maps, where no list is given,
-// cost nothing here.
+// What follows the number of machines stands here alone, and the second
+// reading adds nothing to it: 32 bytes for each name (its latest row's
+// place and time), 8 bytes a slot at most three quarters full (11 to 21
+// bytes a name), the name after its length, and 4 bytes for each row (what
+// the second reading will find there: a check of its name and time, and
+// whether it counts). The first reading looks each name up once, in one
+// slot mostly; the second reads the rows' words in order and looks a name
+// up only for a row superseded. So 10,000,000 rows of as many 10-character
+// names take some 600 MB (docs/performance.md); rows that report no maps,
+// where no list is given, cost nothing here.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fleet/fleet_sources.h"
+
+// Items in chunks of 65,536 that never move: growing copies nothing, and
+// takes memory a chunk at a time.
+template <typename T>
+class ChunkedArray {
+ public:
+  void push_back(const T& item) {
+    if ((size_ & kMask) == 0) chunks_.emplace_back(new T[kMask + 1]);
+    chunks_.back()[size_ & kMask] = item;
+    ++size_;
+  }
+  T& operator[](size_t i) { return chunks_[i >> kBits][i & kMask]; }
+  const T& operator[](size_t i) const { return chunks_[i >> kBits][i & kMask]; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+ private:
+  static constexpr unsigned kBits = 16;
+  static constexpr size_t kMask = (size_t{1} << kBits) - 1;
+  std::vector<std::unique_ptr<T[]>> chunks_;
+  size_t size_ = 0;
+};
 
 struct RollCallSummary {
   int64_t runTime;
@@ -68,12 +93,11 @@ class RollCall {
   // T"), valid until the next machine.
   const std::string& Take(const FleetMachine& machine);
 
-  // After the second reading: counts the rows it did not find where the
-  // first found them.
+  // After the second reading: counts the rows it did not find as the first
+  // found them.
   void Finish();
 
-  // After the second reading: the expected machines that never reported,
-  // as the list names them.
+  // The expected machines that never reported, as the list names them.
   std::vector<std::string> Missing() const;
 
   RollCallSummary Summary() const;
@@ -85,16 +109,16 @@ class RollCall {
   int64_t runTime() const { return summary_.runTime; }
 
  private:
-  // A name's latest row, as the first reading found it.
+  // A name, and its latest row as the first reading found it.
   struct NameRow {
     uint64_t line;     // its line in its export (0: a file)
+    uint64_t row;      // its number among the rows counted
     uint32_t source;   // the number of the file or stream it comes from
     uint32_t written;  // seconds since 1970; 0 when it gives no time
-    uint32_t rows;     // the name's rows, counted in the first reading
-    uint32_t taken;    // and taken in the second
-    uint64_t nameAt : 62;      // where the name stands in names_
+    uint64_t nameAt : 61;  // where the name stands in the name blocks
     uint64_t expected : 1;
-    uint64_t latestTaken : 1;  // the second reading found the latest row where the first did
+    uint64_t reported : 1;  // it has a row
+    uint64_t repeated : 1;  // it has more than one
   };
 
   // Whether `machine` is known by its name.
@@ -102,7 +126,7 @@ class RollCall {
 
   // The number of the name, or kNoName; with `add`, added where new.
   size_t Find(std::string_view name, bool add);
-  std::string_view NameOf(const NameRow& row) const;
+  std::string_view NameOf(const NameRow& name) const;
   void Grow();
   std::string_view SourceName(uint32_t source) const;
   void Note(std::vector<std::string>& names, std::string_view name);
@@ -112,11 +136,17 @@ class RollCall {
   int64_t maxAgeSeconds_;
   RollCallSummary summary_;
   size_t reportedExpected_ = 0;
-  std::deque<NameRow> rows_;
-  std::vector<uint32_t> slots_;  // a name's number + 1, by its hash; 0 free
-  // The names, each after its length (4 bytes), in blocks that never move.
+  ChunkedArray<NameRow> names_;
+  // A slot holds a name's hash (its low 32 bits, which place it) and its
+  // number + 1 above them; 0 when free.
+  std::vector<uint64_t> slots_;
+  // The names, each after its length, in blocks that never move.
   std::vector<std::unique_ptr<char[]>> nameBlocks_;
   size_t blockUsed_ = 0;
+  // By row counted: whether it is superseded, whether its name is
+  // expected, and a check of its name and time.
+  ChunkedArray<uint32_t> rows_;
+  uint64_t taken_ = 0;  // rows taken by the second reading
   // The last part of each source's path that gave a row counted, by source.
   std::string sourceNames_;
   std::vector<uint64_t> sourceStarts_;
