@@ -40,7 +40,7 @@ constexpr char kStyle[] =
     "th,td{text-align:left;padding:.2rem .5rem;border-bottom:1px solid #ddd;vertical-align:top}"
     "td{overflow-wrap:break-word}td:first-child{white-space:nowrap}ul{padding-left:1.2rem}"
     "@media (max-width:40rem){body{font-size:14px;padding:.5rem}}"
-    "@media print{body{max-width:none}.status,.finding{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
+    "@page{size:A4;margin:12mm}@media print{body{max-width:none}.status,.finding{-webkit-print-color-adjust:exact;print-color-adjust:exact}"
     "details>summary{list-style:none}}";
 
 // What the exit status says of this fleet: for 1, the reasons that hold.

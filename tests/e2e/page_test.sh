@@ -95,6 +95,23 @@ python3 "$repo/scripts/make-inventory.py" "$work/fleet.csv" 3000 500
 check "a large fleet's page lists its first 1000 machines" \
   "1 1000" "$(grep -c 'The first 1000 of 3000 machines (the CSV output lists them all)' "$work/large.html") $(sed -n '/<details class="machines"/,/<\/details>/p' "$work/large.html" | grep -c '^<tr><td>')"
 
+# The summary an auditor signs: the page printed on A4, its first sheet
+# holding the run's time, the checker, each kit, the roll call and the
+# releases. The first sheet's picture stays in the test's folder for a look.
+"$repo/scripts/make-next-kit.sh" "$work/next" >/dev/null
+python3 "$repo/scripts/make-inventory.py" "$work/share.csv" 300 40 --written --hashes "$work/next" "$kit"
+{ tail -n +2 "$work/share.csv" | cut -d, -f1 | head -250; echo PC-GONE; } >"$work/expected.txt"
+"$NATIVE_CHECKER" --kit "$work/next" --baseline-kit "$kit" --firmware "$work/share.csv" --expect "$work/expected.txt" \
+  --max-age 30 --format html >"$work/audit.html" 2>/dev/null || true
+chromium_run --no-pdf-header-footer --print-to-pdf="$work/audit.pdf" "file://$work/audit.html" >/dev/null
+pdftotext -f 1 -l 1 -layout "$work/audit.pdf" - | tr -s ' \n' ' ' >"$work/sheet1"
+check "printed on A4, the head on the first sheet" \
+  "(A4)|Checked by thermalmapcheck|Kit: $work/next (release next|Baseline kit: $kit (release kit|Roll call: 251 expected, 300 reported, 1 missing (PC-GONE), 50 unexpected|stale|Releases of the 300 machines that report their maps" \
+  "$(pdfinfo "$work/audit.pdf" | grep -o '(A4)')|$(grep -o 'Checked by thermalmapcheck' "$work/sheet1")|$(grep -o "Kit: $work/next (release next" "$work/sheet1")|$(grep -o "Baseline kit: $kit (release kit" "$work/sheet1")|$(grep -o 'Roll call: 251 expected, 300 reported, 1 missing (PC-GONE), 50 unexpected' "$work/sheet1")|$(grep -o 'stale' "$work/sheet1" | head -1)|$(grep -o 'Releases of the 300 machines that report their maps' "$work/sheet1")"
+pdftoppm -f 1 -l 1 -r 50 -png "$work/audit.pdf" "$work/sheet"
+check "the first sheet as a picture: A4 at 50 dots an inch" "414 585" \
+  "$(python3 -c 'import struct, sys; print(*struct.unpack(">II", open(sys.argv[1], "rb").read()[16:24]))' "$work"/sheet-*.png)"
+
 # A machine whose BIOS version is markup.
 python3 - "$kit/hostile.bin" <<'PY'
 import struct, sys
