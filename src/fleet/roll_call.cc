@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "check/files.h"
 #include "check/utc_time.h"
@@ -32,9 +33,15 @@ constexpr uint32_t kCheckBits = kExpectedRow - 1;
 // Windows computer names match without regard to letter case.
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// FNV-1a over `text`, from `hash`; letter case ignored with `fold`.
+uint64_t Fnv(uint64_t hash, std::string_view text, bool fold) {
+  return std::accumulate(text.begin(), text.end(), hash, [fold](uint64_t sum, char c) {
+    return (sum ^ static_cast<uint8_t>(fold ? Lower(c) : c)) * 1099511628211u;
+  });
+}
+
 uint64_t NameHash(std::string_view name) {
-  uint64_t hash = 14695981039346656037u;  // FNV-1a
-  for (char c : name) hash = (hash ^ static_cast<uint8_t>(Lower(c))) * 1099511628211u;
+  uint64_t hash = Fnv(14695981039346656037u, name, true);
   // FNV's low bits follow the last characters closely: names counted up
   // ("PC00000001", "PC00000002") crowded into runs of slots, and a search
   // walked them. Mixed as MurmurHash3 ends, every bit counts.
@@ -50,8 +57,7 @@ bool SameName(std::string_view a, std::string_view b) {
 // What the second reading must find again in a row: its name, in any
 // letter case, and its time as written.
 uint32_t RowCheck(std::string_view name, std::string_view written) {
-  uint64_t hash = NameHash(name);
-  for (char c : written) hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211u;
+  uint64_t hash = Fnv(NameHash(name), written, false);
   return static_cast<uint32_t>(hash ^ (hash >> 32)) & kCheckBits;
 }
 
