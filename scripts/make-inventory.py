@@ -1,17 +1,22 @@
 #!/usr/bin/env python3
-"""Writes an inventory export of ROWS machines to FILE, for measuring.
+"""Writes an inventory export of ROWS machines to FILE.
 
-The machines share PAIRS distinct pairs of BIOS version token and platform
-name, drawn from a fixed seed: tokens shaped like real ones (the example
-kit's MRL01 and MRL02 among them) and platform names such as Morlane-S,
-Intel AMT's "Null String" or none. Each row's BIOS version is its token with
-one of REVISIONS revisions (default 10000); with --distinct every row's BIOS
-version is its own.
+A fleet for rehearsing a rollout (without PAIRS): with --hashes NEW OLD...,
+the kits of the release that goes out and of the releases before it, the
+machines stand on every platform the kits list (by a BIOS version whose
+token is a type 0 entry, or by a platform name of a type 130 entry) and a
+few on none. Each reports its installed maps (columns ac_sha256 and
+dc_sha256): most have the new release's maps, some an old release's, some
+a map swapped or bytes nobody released, some none.
 
-With --hashes KIT..., each row also reports its installed maps (columns
-ac_sha256 and dc_sha256): each pair has a few combinations of them, drawn
-from the maps of the kits (so some are in place, some the old release,
-some another folder's or swapped), from bytes nobody released, or none.
+A fleet for measuring (with PAIRS): the machines share PAIRS distinct
+pairs of BIOS version token and platform name, drawn from a fixed seed:
+tokens shaped like real ones and platform names such as Morlane-S, Intel
+AMT's "Null String" or none. Each row's BIOS version is its token with one
+of REVISIONS revisions (default 10000); with --distinct every row's BIOS
+version is its own. With --hashes KIT..., each pair has a few combinations
+of installed maps, drawn from the maps of the kits, from bytes nobody
+released, or none.
 
 With --written, each row also says when it was written (column written, a
 time within the 60 days before 2026-12-10), as the checker's own rows do.
@@ -21,7 +26,10 @@ machine writes its own row with the checker (its CSV: the header, then the
 row, with its time): plain UTF-8, UTF-8 with a byte-order mark, or UTF-16
 with one, as PowerShell writes files.
 
-Usage: scripts/make-inventory.py FILE ROWS PAIRS [REVISIONS | --distinct]
+Every fleet comes from a fixed seed: the same arguments give the same bytes.
+
+Usage: scripts/make-inventory.py FILE ROWS --hashes NEW [OLD...] [--share] [--written]
+       scripts/make-inventory.py FILE ROWS PAIRS [REVISIONS | --distinct]
                                  [--share] [--written] [--hashes KIT...]
 """
 import hashlib
@@ -66,6 +74,61 @@ def installed_choices(count, kits, rng):
     return [[(rng.choice(cells), rng.choice(cells)) for _ in range(3)] for _ in range(count)]
 
 
+def kit_entries(kit):
+    """The type 0 and type 130 entries of a kit's table, each with its folder."""
+    entries = {"[DMI_Type0_Table]": {}, "[DMI_Type130_Table]": {}}
+    section = None
+    with open(os.path.join(kit, "KORVPlatformTable.ini"), encoding="latin-1") as table:
+        for line in table:
+            line = line.strip()
+            if line.startswith("["):
+                section = entries.get(line)
+            elif section is not None and "=" in line and not line.startswith("TOTAL_NUM"):
+                value = line.split("=", 1)[1]
+                section.setdefault(value, value)
+    return entries["[DMI_Type0_Table]"], entries["[DMI_Type130_Table]"]
+
+
+def folder_maps(kit, token, platform):
+    """The AC and DC hash cells a kit installs for a machine: the token's
+    type 0 entry wins over the platform name's type 130 entry."""
+    type0, type130 = kit_entries(kit)
+    folder = type0.get(token) or type130.get(platform)
+    if folder is None:
+        return None
+    cells = []
+    for name in ("ThermalMap_AC.ini", "ThermalMap_DC.ini"):
+        path = os.path.join(kit, folder, name)
+        cells.append(hashlib.sha256(open(path, "rb").read()).hexdigest() if os.path.exists(path) else "")
+    return tuple(cells)
+
+
+def rehearsal(kits, rng):
+    """The machines' pairs and, for each, the installed maps it may report."""
+    tokens, platforms = set(), set()
+    for kit in kits:
+        type0, type130 = kit_entries(kit)
+        tokens.update(type0)
+        platforms.update(type130)
+    # By a token (any platform name), by a platform name (a token no kit
+    # lists), or on no platform the kits know.
+    # Each platform the kits list stands for many machines, the unknown
+    # for a few.
+    known = [(token, rng.choice(sorted(platforms) + [""])) for token in sorted(tokens)]
+    known += [("B%02dX" % i, platform) for i, platform in enumerate(sorted(platforms))]
+    known = known * 12 + [("ZZ%02d" % i, "Unknown-Board") for i in range(2)]
+    rogue = hashlib.sha256(b"rogue").hexdigest()
+    choices = []
+    for token, platform in known:
+        new, old = folder_maps(kits[0], token, platform), [folder_maps(k, token, platform) for k in kits[1:]]
+        cells = [new] * 13 + [o for o in old if o] * 4
+        if new:
+            cells += [(new[1], new[0]), (new[0], rogue)]
+        cells += [("", "")]
+        choices.append([c for c in cells if c])
+    return known, choices
+
+
 def main():
     args = sys.argv[1:]
     kits = args[args.index("--hashes") + 1:] if "--hashes" in args else None
@@ -75,11 +138,19 @@ def main():
     distinct = "--distinct" in args
     written = "--written" in args or share
     args = [a for a in args if a not in ("--share", "--distinct", "--written")]
-    path, rows, count = args[0], int(args[1]), int(args[2])
-    revisions = int(args[3]) if len(args) > 3 else 10000
+    path, rows = args[0], int(args[1])
     rng = random.Random(20261209)
-    known = pairs(count, rng)
-    choices = installed_choices(count, kits, rng) if kits is not None else None
+    if len(args) > 2:
+        count = int(args[2])
+        revisions = int(args[3]) if len(args) > 3 else 10000
+        known = pairs(count, rng)
+        choices = installed_choices(count, kits, rng) if kits is not None else None
+    elif kits:
+        revisions = 10000
+        known, choices = rehearsal(kits, rng)
+        count = len(known)
+    else:
+        sys.exit("usage: make-inventory.py FILE ROWS --hashes NEW [OLD...] | FILE ROWS PAIRS ...")
 
     def row(i):
         number = rng.randrange(count)
