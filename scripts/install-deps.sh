@@ -20,7 +20,7 @@ packages=(cmake g++ make libgtest-dev libbenchmark-dev libssl-dev
           clang-14 libclang-rt-14-dev clang-tidy-14 cppcheck
           g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
           wine wine32:i386 wine64 osslsigncode openssl python3 file
-          chromium fonts-dejavu-core poppler-utils mawk time parallel python3-cram miller)
+          chromium fonts-dejavu-core poppler-utils mawk time parallel python3-cram miller faketime)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' ||

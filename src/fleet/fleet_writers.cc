@@ -90,7 +90,9 @@ std::string RollCallLine(const RollCallSummary& roll) {
     line += group(roll.unexpected, "unexpected", roll.unexpectedNames);
   }
   line += group(roll.repeated, "repeated", roll.repeatedNames);
-  if (roll.superseded > 0) line += " in " + std::to_string(roll.superseded) + " more rows, superseded";
+  if (roll.superseded > 0) {
+    line += ", " + std::to_string(roll.superseded) + (roll.superseded == 1 ? " row superseded" : " rows superseded");
+  }
   if (roll.maxAgeGiven) line += group(roll.stale, "stale", roll.staleNames);
   if (roll.withoutWritten > 0) line += ", " + std::to_string(roll.withoutWritten) + " without written";
   if (roll.changed > 0) line += ", " + std::to_string(roll.changed) + " rows changed while read";
