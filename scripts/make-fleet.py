@@ -88,6 +88,8 @@ def dumps(table, version):
 
 
 def main():
+    if len(sys.argv) != 3 or "--help" in sys.argv:
+        sys.exit(__doc__)
     folder, count = sys.argv[1], int(sys.argv[2])
     os.makedirs(folder, exist_ok=True)
     machines = [dumps(machine_table(n), [2, 8] if n % 2 else [3, 2]) for n in range(18)]

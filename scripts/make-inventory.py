@@ -131,6 +131,8 @@ def rehearsal(kits, rng):
 
 def main():
     args = sys.argv[1:]
+    if len(args) < 2 or "--help" in args:
+        sys.exit(__doc__)
     kits = args[args.index("--hashes") + 1:] if "--hashes" in args else None
     if kits is not None:
         args = args[:args.index("--hashes")]

@@ -1,8 +1,8 @@
-# Sourced by every page the docs test runs (README.md, docs/*.md): makes
-# /srv/kits afresh (a file system of the test's own) with the world the
-# page's commands name, from the example kits and fixed seeds, goes there,
-# and stops the clock at 2026-12-10T09:00:00Z, so that every output is the
-# same bytes on every run.
+# Sourced by every page the docs test runs (docs/*.md), in an empty folder
+# (the test's own /srv/kits): makes there the world the page's commands
+# name, from the example kits and fixed seeds, and stops the clock of this
+# shell's programs at 2026-12-10T09:00:00Z, so that every output is the same
+# bytes on every run.
 #   kit-1.0/             examples/kit, the release out there
 #   kit-1.1/             its next release (scripts/make-next-kit.sh)
 #   kit-with-mistakes/   examples/kit-with-mistakes
@@ -13,7 +13,6 @@
 #                        an older row of PC00000003 beside its own
 #   collection.csv       the machines that should report: the share's, and PC-GONE
 repo=${DOCS_REPO:?the repository}
-rm -rf /srv/kits && mkdir -p /srv/kits && cd /srv/kits || return
 {
 cp -r "$repo/examples/kit" kit-1.0
 "$repo/scripts/make-next-kit.sh" kit-1.1

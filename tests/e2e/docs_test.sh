@@ -14,6 +14,10 @@ export PATH="$(dirname "$NATIVE_CHECKER"):$PATH"
 update=()
 [ "${1:-}" = --update ] && update=(--interactive --yes)
 cd "$repo"
-# The pages' world stands at /srv/kits, in a file system of this test's own.
-pages=(README.md $(ls docs/*.md | grep -v '^docs/performance\.md$'))
-unshare -m bash -c 'mount -t tmpfs docs /srv && exec cram3 --indent=4 "$@"' cram "${update[@]}" "${pages[@]}"
+# Each page's world stands at /srv/kits, in a file system of its own.
+status=0
+for page in README.md $(ls docs/*.md | grep -v '^docs/performance\.md$'); do
+  unshare -m bash -c 'mount -t tmpfs docs /srv && exec cram3 --indent=4 "$@"' cram "${update[@]}" "$page" ||
+    status=1
+done
+exit $status
