@@ -434,7 +434,37 @@ INSTANTIATE_TEST_SUITE_P(
                    {L"--column", L"bios_version=FW", L"--column", L"platform_name=Model"}, 1,
                    "PC1,XYZ9.01,Morlane,XYZ9,DMI_Type130_Table,1,C:\\Kit\\Morlane,,,,,,,\n"
                    "PC2,,,,,,,,,,,,,line 3 of standard input has 1 cell; its header names 3\n",
-                   "{\"name\":\"PC2\",\"error\":\"line 3 of standard input has 1 cell; its header names 3\"}"}),
+                   "{\"name\":\"PC2\",\"error\":\"line 3 of standard input has 1 cell; its header names 3\"}"},
+        // Machines by their names: rows without one are machines of their
+        // own; a row with a time wins over one without; a time after the
+        // run is no proof of a recent row; the checker's own rows, read
+        // again, keep an unreadable machine's row and a superseded one's.
+        ExportCase{"EmptyNamesAreMachinesOfTheirOwn", "name,bios_version,ac_sha256\n,ABC12.0105,\n,ABC12.0105,\n", {},
+                   1,
+                   ",ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,not installed,not installed,,,not installed,,\n"
+                   ",ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,not installed,not installed,,,not installed,,\n", "\"roll_call\":{\"reported\":2,\"without_written\":2,\"repeated\":0"},
+        ExportCase{"DatedRowWinsOverUndated",
+                   "name,bios_version,ac_sha256,written\nPC1,ABC12.0105,,2026-12-01T00:00:00Z\npc1,XYZ9.01,,\n"
+                   "PC1,XYZ9.01,,2026-11-01T00:00:00Z\n",
+                   {}, 1,
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,not installed,not installed,,,not installed,"
+                   "2026-12-01T00:00:00Z,\n"
+                   "pc1,,,,,,,,,,,,,\"superseded by the row of standard input line 2, written 2026-12-01T00:00:00Z\"\n"
+                   "PC1,,,,,,,,,,,,,\"superseded by the row of standard input line 2, written 2026-12-01T00:00:00Z\"\n",
+                   "\"reported\":1,\"without_written\":0,\"repeated\":1,\"repeated_names\":[\"pc1\"],"
+                              "\"superseded\":2"},
+        ExportCase{"FutureTimeIsStale", "name,bios_version,written\nPC1,ABC12.0105,2099-01-01T00:00:00Z\n",
+                   {L"--max-age", L"30"}, 1,
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,2099-01-01T00:00:00Z,\n", "\"stale\":1,\"stale_names\":[\"PC1\"]"},
+        ExportCase{"OwnRowsReadAgain",
+                   std::string(kCsvHeader) + "PC1,,,,,,,,,,,,2026-11-01T00:00:00Z,its SMBIOS table cannot be read\n"
+                   "PC1,,,,,,,,,,,,,superseded by the row of old.csv line 3\n"
+                   "PC1,ABC12.0105,,,,,,,,,,,2026-12-01T00:00:00Z,\n",
+                   {}, 0,
+                   "PC1,,,,,,,,,,,,,\"superseded by the row of standard input line 4, written 2026-12-01T00:00:00Z\"\n"
+                   "PC1,,,,,,,,,,,,,superseded by the row of old.csv line 3\n"
+                   "PC1,ABC12.0105,,ABC12,DMI_Type0_Table,1,C:\\Kit\\ABC12,,,,,,2026-12-01T00:00:00Z,\n",
+                   "\"unreadable\":0,\"passed_over\":0,\"roll_call\":{\"reported\":1"}),
     CaseName());
 
 // The roll call of a share: a stale row and one whose time cannot be read,

@@ -20,6 +20,7 @@ struct FileBytes {
   void* kept;         // bytes to read before the file's, or where to keep them
   bool keep;          // whether every byte read from the file goes to `kept` too
   bool* keepFailed;
+  bool* ended;        // set when the file's end is reached; null: not asked
 };
 
 size_t ReadFileBytes(void* context, char* buffer, size_t size) {
@@ -40,6 +41,8 @@ size_t ReadFileBytes(void* context, char* buffer, size_t size) {
   if (source->file == nullptr) return 0;
   if (!platform::ReadFile(source->file, buffer, chunk, count)) return kInventoryReadFailed;
   if (source->keep && count > 0 && !platform::WriteFile(source->kept, buffer, count)) *source->keepFailed = true;
+  // A console's end of input is read once, not again in the second reading.
+  if (count == 0 && source->ended != nullptr) *source->ended = true;
   return count;
 }
 
@@ -76,22 +79,46 @@ std::string ReadFailure(const InventoryReader& reader) {
 
 }  // namespace
 
-void ReadExport(FleetReading& reading, const std::wstring& path, void* file, bool stream) {
+namespace {
+
+void ReadRows(FleetReading& reading, const std::wstring& path, FileBytes& source);
+
+}  // namespace
+
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
+  FileBytes source{&reading.bytes, 0, file, nullptr, false, &reading.pass->keepFailed, nullptr};
+  ReadRows(reading, path, source);
+}
+
+void ReadStream(FleetReading& reading, const std::wstring& path, void* file, bool ownFile) {
   FleetPass& pass = *reading.pass;
-  FileBytes source{&reading.bytes, 0, file, nullptr, false, &pass.keepFailed};
-  if (stream && pass.counting) {
-    source.kept = platform::CreateTemporaryFile();
-    source.keep = true;
-    pass.keepFailed = pass.keepFailed || source.kept == nullptr;
-    pass.kept.push_back(source.kept);
-    if (source.kept == nullptr) return;
-  } else if (stream) {
-    source.kept = reading.stream < pass.kept.size() ? pass.kept[reading.stream] : nullptr;
-    if (source.kept == nullptr || !platform::RewindFile(source.kept)) {
-      return GiveError(reading, FileName(path), "its bytes were not kept from the first reading");
+  reading.bytes.clear();
+  FileBytes source{&reading.bytes, 0, file, nullptr, false, &pass.keepFailed, nullptr};
+  if (pass.counting) {
+    void* kept = platform::CreateTemporaryFile();
+    FleetPass::KeptStream& stream = pass.streams[reading.source] = {file, ownFile, kept, false};
+    if (kept == nullptr) {
+      pass.keepFailed = true;
+      return;
     }
+    source.kept = kept;
+    source.keep = true;
+    source.ended = &stream.ended;
+  } else {
+    auto stream = pass.streams.find(reading.source);
+    if (stream == pass.streams.end() || !platform::RewindFile(stream->second.kept)) {
+      return GiveError(reading, FileName(path), "a stream now, but not when the inputs were first read");
+    }
+    source.kept = stream->second.kept;
+    source.file = stream->second.ended ? nullptr : stream->second.file;
   }
-  reading.stream += stream ? 1 : 0;
+  ReadRows(reading, path, source);
+}
+
+namespace {
+
+void ReadRows(FleetReading& reading, const std::wstring& path, FileBytes& source) {
+  const FleetPass& pass = *reading.pass;
   InventoryReader& reader = reading.reader;
   reader.Start(ReadFileBytes, &source);
   std::string name = path == kStandardInput ? "standard input" : FileName(path);
@@ -121,10 +148,11 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file, boo
              "\" looks like one: the installed maps are not judged; name the hash columns with "
              "--column ac_sha256=NAME and --column dc_sha256=NAME");
   }
-  // Rows that report no maps are known by name only where every machine is.
-  if (pass.counting && !pass.everyMachine && !hashes) return;
   // The checker's own rows carry the installed maps' states, and an error.
   bool states = reader.HasColumn(kAcInstalledColumn) || reader.HasColumn(kDcInstalledColumn);
+  // Other rows that report no maps are known by name only where every
+  // machine is.
+  if (pass.counting && !pass.everyMachine && !hashes && !states) return;
   InventoryRow& row = reading.row;
   // Where a row stands, for its error.
   auto where = [&row, &name]() { return "line " + std::to_string(row.line) + " of " + name; };
@@ -140,9 +168,22 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file, boo
                                         "; its header names " + std::to_string(reader.HeaderNames().size())));
       continue;
     }
-    // The checker's own row of a machine that could not be read keeps its error.
+    // The checker's own row of a machine that could not be read keeps its
+    // error, and is still that machine's row, known by its name and time;
+    // a row it wrote as superseded says so again.
     if (states && !row.cells[kErrorColumn].empty()) {
-      GiveError(reading, row.name, std::string(row.cells[kErrorColumn]));
+      reading.error = row.cells[kErrorColumn];
+      FleetMachine& machine = reading.machine;
+      machine = FleetMachine{};
+      machine.name = row.name;
+      machine.error = reading.error;
+      machine.ownRow = true;
+      machine.superseded = reading.error.rfind(kSupersededBy, 0) == 0;
+      machine.firmware = &reading.firmware;
+      machine.written = row.cells[kWrittenColumn];
+      machine.source = reading.source;
+      machine.line = row.line;
+      reading.take(machine, reading.context);
       continue;
     }
     // Each field is set, but the installed maps' where the row reports none:
@@ -172,9 +213,12 @@ void ReadExport(FleetReading& reading, const std::wstring& path, void* file, boo
     machine.written = row.cells[kWrittenColumn];
     machine.source = reading.source;
     machine.line = row.line;
+    machine.ownRow = states;
+    machine.superseded = false;
     reading.take(machine, reading.context);
   }
   if (reader.ReadFailed()) return GiveError(reading, name, ReadFailure(reader));
   if (!anyRow) GiveError(reading, name, "has a header and no rows");
 }
 
+}  // namespace

@@ -15,7 +15,6 @@
 struct FleetReading {
   FleetPass* pass = nullptr;
   uint32_t source = 0;  // the number of the file or stream being read, from 1
-  size_t stream = 0;    // the streams read so far
   const InventoryColumns* columns = nullptr;
   MachineSink take = nullptr;
   void* context = nullptr;
@@ -39,9 +38,14 @@ struct FleetReading {
 void GiveError(FleetReading& reading, std::string_view name, const std::string& error, bool passedOver = false);
 
 // The rows of an export whose first bytes are reading.bytes, the rest in
-// `file` (null: none); `stream`, a file read only once to its end, whose
-// bytes the first reading keeps for the second.
-void ReadExport(FleetReading& reading, const std::wstring& path, void* file, bool stream);
+// `file` (null: none).
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file);
+
+// The rows of the stream `file` (standard input, a pipe), source number
+// reading.source: the first reading keeps its bytes and leaves it open
+// (`ownFile`: the pass closes it), the second reads what was kept, then the
+// rest (`file` unused).
+void ReadStream(FleetReading& reading, const std::wstring& path, void* file, bool ownFile);
 
 // The open file `file` on a disk, of `path`: an export or a firmware file;
 // `inFolder`, one of a folder's files.

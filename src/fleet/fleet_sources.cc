@@ -61,11 +61,16 @@ void ReadDump(FleetReading& reading, const std::wstring& path, const std::string
 void ReadInputFile(FleetReading& reading, const std::wstring& path) {
   reading.firmware = path;
   ++reading.source;
+  // A stream the first reading left open is not opened again.
+  if (!reading.pass->counting && reading.pass->streams.count(reading.source) != 0) {
+    return ReadStream(reading, path, nullptr, false);
+  }
   void* file = platform::CreateFileW(path.c_str(), platform::FileAccess::kReadExisting);
   if (file == nullptr) return GiveError(reading, FileName(path), UnreadableReason(path));
   if (platform::GetFileType(file) == platform::FileType::kStream) {
-    reading.bytes.clear();
-    ReadExport(reading, path, file, true);
+    ReadStream(reading, path, file, reading.pass->counting);
+    // The pass closes it after the second reading.
+    if (reading.pass->counting) return;
   } else {
     ReadDiskFile(reading, path, file, false);
   }
@@ -93,7 +98,7 @@ void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file, b
               "the folder";
   }
   if (read && start == FileStart::kExport) {
-    ReadExport(reading, path, file, false);
+    ReadExport(reading, path, file);
   } else if (reading.pass->counting && !reading.pass->everyMachine) {
     // A firmware file reports no maps: it is known by name only where
     // every machine is.
@@ -107,8 +112,9 @@ void ReadDiskFile(FleetReading& reading, const std::wstring& path, void* file, b
 }
 
 FleetPass::~FleetPass() {
-  for (void* file : kept) {
-    if (file != nullptr) platform::CloseHandle(file);
+  for (const auto& [source, stream] : streams) {
+    if (stream.kept != nullptr) platform::CloseHandle(stream.kept);
+    if (stream.ownFile) platform::CloseHandle(stream.file);
   }
 }
 
@@ -127,8 +133,7 @@ void ReadFleet(const std::vector<std::wstring>& inputs, const InventoryColumns& 
         continue;
       }
       ++reading.source;
-      reading.bytes.clear();
-      ReadExport(reading, input, in, true);
+      ReadStream(reading, input, in, false);
     } else if (IsFolder(input.c_str())) {
       ReadFolder(reading, input);
     } else {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,7 +54,12 @@ struct FleetMachine {
   std::string_view written;    // when the row was written, as it gives it; empty without one
   uint32_t source;             // the number of the file or stream it comes from, in reading order
   uint64_t line;               // its line in an export; 0 for a file
+  bool ownRow;                 // a row of the checker's own CSV: a machine's report of itself
+  bool superseded;             // such a row, written as superseded by a later one
 };
+
+// How the error of a row superseded by another of its machine begins.
+inline constexpr char kSupersededBy[] = "superseded by ";
 
 // The last part of `path`, in UTF-8.
 std::string FileName(const std::wstring& path);
@@ -70,9 +76,18 @@ constexpr wchar_t kStandardInput[] = L"-";
 // and keeps each stream's bytes in a temporary file, which the second
 // reading reads before the rest of the stream.
 struct FleetPass {
+  // A stream as the first reading left it: still open (never opened again,
+  // so that a FIFO's writer is not waited for twice), its bytes read so far
+  // in a temporary file, and whether it reached its end.
+  struct KeptStream {
+    void* file;
+    bool ownFile;  // opened by the reading (not standard input): closed with the pass
+    void* kept;
+    bool ended;
+  };
   bool counting = false;
   bool everyMachine = false;
-  std::vector<void*> kept;  // by stream, in reading order
+  std::map<uint32_t, KeptStream> streams;  // by the number of its source
   bool keepFailed = false;  // a stream's bytes could not all be kept
   FleetPass() = default;
   FleetPass(const FleetPass&) = delete;

@@ -95,7 +95,9 @@ std::string RollCallLine(const RollCallSummary& roll) {
   }
   if (roll.maxAgeGiven) line += group(roll.stale, "stale", roll.staleNames);
   if (roll.withoutWritten > 0) line += ", " + std::to_string(roll.withoutWritten) + " without written";
-  if (roll.changed > 0) line += ", " + std::to_string(roll.changed) + " rows changed while read";
+  if (roll.changed > 0) {
+    line += ", " + std::to_string(roll.changed) + (roll.changed == 1 ? " row" : " rows") + " changed while read";
+  }
   return line;
 }
 

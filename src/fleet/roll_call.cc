@@ -10,6 +10,9 @@
 
 namespace {
 
+// How far after the run a row's time may lie: clocks differ.
+constexpr int64_t kClockSlack = 86400;
+
 // Names kept of each group, for the summaries.
 constexpr size_t kNamesKept = 5;
 
@@ -191,9 +194,10 @@ void RollCall::Count(const FleetMachine& machine) {
       Note(summary_.repeatedNames, machine.name);
     }
     ++summary_.superseded;
-    // The latest time wins; where the times are equal or either is absent,
-    // the later row read.
-    if (written != 0 && name.written != 0 && written < name.written) {
+    // A row with a time wins over one without; of two with times the later
+    // time, and where the times are equal or neither has one, the later
+    // row read.
+    if (written != 0 ? written < name.written : name.written != 0) {
       rows_[row] |= kSupersededRow;
       return;
     }
@@ -223,7 +227,7 @@ const std::string& RollCall::Take(const FleetMachine& machine) {
       ++summary_.changed;
     } else if ((check & kSupersededRow) != 0) {
       const NameRow& name = names_[Find(machine.name, false)];
-      superseded_ = "superseded by ";
+      superseded_ = kSupersededBy;
       if (name.line != 0) superseded_ += "the row of ";
       superseded_ += SourceName(name.source);
       if (name.line != 0) superseded_ += " line " + std::to_string(name.line);
@@ -238,8 +242,10 @@ const std::string& RollCall::Take(const FleetMachine& machine) {
   bool dated = !machine.written.empty() && ParseUtcTime(machine.written, written);
   // A firmware file is no row: it says nothing of when it was made.
   if (machine.written.empty() && machine.format == kInventoryRowFormat) ++summary_.withoutWritten;
-  // A time that cannot be read cannot show the row is recent.
-  if (maxAgeSeconds_ >= 0 && !machine.written.empty() && (!dated || summary_.runTime - written > maxAgeSeconds_)) {
+  // A time that cannot be read cannot show the row is recent, nor can one
+  // more than a day after the run (a clock that was wrong).
+  if (maxAgeSeconds_ >= 0 && !machine.written.empty() &&
+      (!dated || summary_.runTime - written > maxAgeSeconds_ || written - summary_.runTime > kClockSlack)) {
     ++summary_.stale;
     Note(summary_.staleNames, machine.name);
   }

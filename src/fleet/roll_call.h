@@ -88,6 +88,9 @@ class RollCall {
   // machines).
   void Count(const FleetMachine& machine);
 
+  // Second reading: counts a row the checker wrote as superseded before.
+  void TakeSuperseded() { ++summary_.superseded; }
+
   // Second reading: takes a machine as it is judged; empty when it counts,
   // else why it does not ("superseded by the row of FILE line N, written
   // T"), valid until the next machine.
@@ -122,7 +125,10 @@ class RollCall {
   };
 
   // Whether `machine` is known by its name.
-  bool Tracks(const FleetMachine& machine) const { return summary_.expecting || machine.reportsInstalled; }
+  // A row without a name is a machine of its own, as before names counted.
+  bool Tracks(const FleetMachine& machine) const {
+    return !machine.name.empty() && (summary_.expecting || machine.reportsInstalled || machine.ownRow);
+  }
 
   // The number of the name, or kNoName; with `add`, added where new.
   size_t Find(std::string_view name, bool add);

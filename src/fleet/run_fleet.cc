@@ -24,9 +24,15 @@ struct FleetRun {
   FleetWriter* writer;
 };
 
+// Whether `machine` is a machine's row for the roll call: one that could be
+// read, or the checker's own row of a machine it could not read.
+bool RowOfAMachine(const FleetMachine& machine) {
+  return (machine.error.empty() || machine.ownRow) && !machine.superseded;
+}
+
 // The first reading: each machine's row counted by its name.
 void CountMachine(const FleetMachine& machine, void* context) {
-  if (machine.error.empty()) static_cast<RollCall*>(context)->Count(machine);
+  if (RowOfAMachine(machine)) static_cast<RollCall*>(context)->Count(machine);
 }
 
 void TakeMachine(const FleetMachine& machine, void* context) {
@@ -37,15 +43,18 @@ void TakeMachine(const FleetMachine& machine, void* context) {
     return;
   }
   // A row of a machine that has a later one is written, but not judged.
-  if (machine.error.empty()) {
-    const std::string& superseded = run->rollCall->Take(machine);
-    if (!superseded.empty()) {
+  Judgement superseded{nullptr, Outcome::kUnreadable, Outcome::kUnreadable, kUncheckedMaps};
+  superseded.superseded = true;
+  if (machine.superseded) {
+    run->rollCall->TakeSuperseded();
+    return run->writer->Row(machine, superseded);
+  }
+  if (RowOfAMachine(machine)) {
+    const std::string& why = run->rollCall->Take(machine);
+    if (!why.empty()) {
       FleetMachine row = machine;
-      row.error = superseded;
-      Judgement judgement{nullptr, Outcome::kUnreadable, Outcome::kUnreadable, kUncheckedMaps};
-      judgement.superseded = true;
-      run->writer->Row(row, judgement);
-      return;
+      row.error = why;
+      return run->writer->Row(row, superseded);
     }
   }
   Judgement judgement = run->judge->Judge(machine);
@@ -145,7 +154,7 @@ int RunFleet(const CheckOptions& options, KitSnapshot& kit, const std::vector<Ki
   }
   if (roll.changed > 0) {
     Complain(std::to_string(roll.changed) + (roll.changed == 1 ? " row" : " rows") +
-             " of the machines named in more than one place changed between the two readings of the inputs: "
+             " changed between the two readings of the inputs (written to while they were read): "
              "the answer is not whole; check again once nothing writes to them");
   }
   FleetSummary summary = judge.Summary();

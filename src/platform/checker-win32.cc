@@ -3,6 +3,8 @@
 // that the installer imports nothing it does not call.
 #include <windows.h>
 
+#include <cwchar>
+
 #include <bcrypt.h>
 
 #include "platform/platform.h"
@@ -64,17 +66,22 @@ int64_t GetSystemTimeSeconds() {
 
 void* CreateTemporaryFile() {
   wchar_t folder[MAX_PATH + 1];
-  wchar_t path[MAX_PATH + 1];
   DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH || ::GetTempFileNameW(folder, L"tmc", 0, path) == 0) return nullptr;
-  // Deleted by the system once closed, even when the program ends abruptly.
-  HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    ::DeleteFileW(path);
-    return nullptr;
+  if (length == 0 || length > MAX_PATH) return nullptr;
+  // A new name, made once: CREATE_NEW fails where anything stands there,
+  // a link planted by another user included, so it is never followed.
+  static unsigned made = 0;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    wchar_t path[MAX_PATH + 64];
+    swprintf(path, MAX_PATH + 64, L"%lsThermalMapCheck-%lu-%lu-%u.tmp", folder, ::GetCurrentProcessId(),
+             ::GetTickCount(), ++made);
+    // Deleted by the system once closed, even when the program ends abruptly.
+    HANDLE file = ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    if (::GetLastError() != ERROR_FILE_EXISTS) return nullptr;
   }
-  return file;
+  return nullptr;
 }
 
 bool RewindFile(void* file) {

@@ -101,6 +101,12 @@ check "a share with a FIFO and a link out of it: the link passed over, the file 
   "$(grep -q 'c-outside.csv: passed over: a link to a file outside the folder' err && echo yes) $(tail -n +2 out | cut -d, -f1)"
 mistake "a pipe named by path" 0 "" sh "'$NATIVE_CHECKER' --kit '$kit' --firmware <(cat one.csv) --format csv"
 check "a pipe named by path: its row" "PC1" "$(tail -n +2 out | cut -d, -f1)"
+# A FIFO named as an input is opened once, though its rows are read twice.
+mkfifo rows.fifo
+printf 'name,bios_version,ac_sha256\r\nPC1,MRL01.0105,\r\nPC1,MRL01.0105,\r\n' >rows.fifo &
+mistake "a FIFO named as an input" 1 "" sh "timeout 20 '$NATIVE_CHECKER' --kit '$kit' --firmware rows.fifo --format csv"
+check "a FIFO named as an input: its later row judged, the earlier superseded" "PC1,MRL01.0105|superseded by the row of rows.fifo line 3" \
+  "$(sed -n 3p out | cut -d, -f1-2)|$(sed -n 2p out | cut -d, -f14)"
 mistake "standard input that is a folder" 3 "standard input: a folder" \
   sh "'$NATIVE_CHECKER' --kit '$kit' --firmware - <share"
 # A read that fails part-way (EIO from a disk), made by a library that
