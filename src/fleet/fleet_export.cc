@@ -77,46 +77,7 @@ std::string ReadFailure(const InventoryReader& reader) {
          std::to_string(reader.Line()) + ": the rows from there on are not judged";
 }
 
-}  // namespace
-
-namespace {
-
-void ReadRows(FleetReading& reading, const std::wstring& path, FileBytes& source);
-
-}  // namespace
-
-void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
-  FileBytes source{&reading.bytes, 0, file, nullptr, false, &reading.pass->keepFailed, nullptr};
-  ReadRows(reading, path, source);
-}
-
-void ReadStream(FleetReading& reading, const std::wstring& path, void* file, bool ownFile) {
-  FleetPass& pass = *reading.pass;
-  reading.bytes.clear();
-  FileBytes source{&reading.bytes, 0, file, nullptr, false, &pass.keepFailed, nullptr};
-  if (pass.counting) {
-    void* kept = platform::CreateTemporaryFile();
-    FleetPass::KeptStream& stream = pass.streams[reading.source] = {file, ownFile, kept, false};
-    if (kept == nullptr) {
-      pass.keepFailed = true;
-      return;
-    }
-    source.kept = kept;
-    source.keep = true;
-    source.ended = &stream.ended;
-  } else {
-    auto stream = pass.streams.find(reading.source);
-    if (stream == pass.streams.end() || !platform::RewindFile(stream->second.kept)) {
-      return GiveError(reading, FileName(path), "a stream now, but not when the inputs were first read");
-    }
-    source.kept = stream->second.kept;
-    source.file = stream->second.ended ? nullptr : stream->second.file;
-  }
-  ReadRows(reading, path, source);
-}
-
-namespace {
-
+// The rows of the export `source` reads, of `path`.
 void ReadRows(FleetReading& reading, const std::wstring& path, FileBytes& source) {
   const FleetPass& pass = *reading.pass;
   InventoryReader& reader = reading.reader;
@@ -222,3 +183,33 @@ void ReadRows(FleetReading& reading, const std::wstring& path, FileBytes& source
 }
 
 }  // namespace
+
+void ReadExport(FleetReading& reading, const std::wstring& path, void* file) {
+  FileBytes source{&reading.bytes, 0, file, nullptr, false, &reading.pass->keepFailed, nullptr};
+  ReadRows(reading, path, source);
+}
+
+void ReadStream(FleetReading& reading, const std::wstring& path, void* file, bool ownFile) {
+  FleetPass& pass = *reading.pass;
+  reading.bytes.clear();
+  FileBytes source{&reading.bytes, 0, file, nullptr, false, &pass.keepFailed, nullptr};
+  if (pass.counting) {
+    void* kept = platform::CreateTemporaryFile();
+    FleetPass::KeptStream& stream = pass.streams[reading.source] = {file, ownFile, kept, false};
+    if (kept == nullptr) {
+      pass.keepFailed = true;
+      return;
+    }
+    source.kept = kept;
+    source.keep = true;
+    source.ended = &stream.ended;
+  } else {
+    auto stream = pass.streams.find(reading.source);
+    if (stream == pass.streams.end() || !platform::RewindFile(stream->second.kept)) {
+      return GiveError(reading, FileName(path), "a stream now, but not when the inputs were first read");
+    }
+    source.kept = stream->second.kept;
+    source.file = stream->second.ended ? nullptr : stream->second.file;
+  }
+  ReadRows(reading, path, source);
+}
